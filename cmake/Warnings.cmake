@@ -1,0 +1,15 @@
+# Warnings for our own targets only; third-party code (GoogleTest) keeps its own flags.
+function(tw_warnings target)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4)
+        if(TW_WERROR)
+            target_compile_options(${target} PRIVATE /WX)
+        endif()
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor
+            -Wimplicit-fallthrough -Wformat=2 -Wundef -Wcast-qual -Wpointer-arith)
+        if(TW_WERROR)
+            target_compile_options(${target} PRIVATE -Werror)
+        endif()
+    endif()
+endfunction()

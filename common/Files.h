@@ -1,0 +1,39 @@
+#pragma once
+// The file-system seam: the few operations the engine needs, with 64-bit sizes, implemented
+// once per platform (Files_win.cpp, Files_posix.cpp). Paths are in the platform's own form;
+// "/" works as a separator on both.
+#include "common/CString.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace files {
+
+bool Exists(const CString& path);
+bool IsFolder(const CString& path);
+// Size in bytes, or -1 when the file does not exist or cannot be read.
+int64_t Size(const CString& path);
+bool Remove(const CString& path);
+// Renames within one folder, replacing an existing target in one step.
+bool RenameReplace(const CString& from, const CString& to);
+bool CreateFolder(const CString& path);
+// Creates the folder and every missing parent; true when it exists afterwards.
+bool CreateFolders(const CString& path);
+bool RemoveFolder(const CString& path);
+
+// Calls visit(name, isFolder, size) for every entry but "." and "..". False when the folder
+// cannot be read.
+bool Enumerate(const CString& folder,
+               const std::function<void(const CString& name, bool isFolder, int64_t size)>& visit);
+
+bool ReadAll(const CString& path, std::string& out);
+// Writes a temporary file beside the target, flushes it to disk and renames it over the
+// target, so a crash leaves either the old or the new content, never a mix. The file is
+// private to the user (it may hold passwords).
+bool WriteAllAtomic(const CString& path, const std::string& data);
+
+// The folder part of a path ("" when there is none), accepting "/" and "\".
+CString ParentFolder(const CString& path);
+
+} // namespace files

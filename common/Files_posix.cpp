@@ -1,0 +1,82 @@
+#include "common/Files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace files {
+
+bool Exists(const CString& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const CString& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int64_t Size(const CString& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool Remove(const CString& path) { return unlink(path.c_str()) == 0; }
+
+bool RenameReplace(const CString& from, const CString& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool CreateFolder(const CString& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+bool RemoveFolder(const CString& path) { return rmdir(path.c_str()) == 0; }
+
+bool Enumerate(const CString& folder,
+               const std::function<void(const CString&, bool, int64_t)>& visit) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return false;
+    while (struct dirent* entry = readdir(dir)) {
+        CString name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat st;
+        CString full = folder + "/" + name;
+        if (stat(full.c_str(), &st) != 0)
+            continue;
+        visit(name, S_ISDIR(st.st_mode), static_cast<int64_t>(st.st_size));
+    }
+    closedir(dir);
+    return true;
+}
+
+bool WriteAllAtomic(const CString& path, const std::string& data) {
+    CString temp = FormatString("%s.tmp%ld", path.c_str(), static_cast<long>(getpid()));
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    bool ok = done == data.size() && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    if (ok)
+        ok = rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        unlink(temp.c_str());
+    return ok;
+}
+
+} // namespace files

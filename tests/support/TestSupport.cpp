@@ -1,0 +1,132 @@
+#include "tests/support/TestSupport.h"
+
+#include "common/Files.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace testing_support {
+
+static void setEnv(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
+    const char* old = getenv(name);
+    m_had = old != nullptr;
+    if (old)
+        m_old = old;
+    setEnv(name, value);
+}
+
+ScopedEnv::~ScopedEnv() { setEnv(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
+
+static CString systemTemp() {
+#ifdef _WIN32
+    char buffer[MAX_PATH + 1];
+    DWORD n = GetTempPathA(sizeof buffer, buffer);
+    CString path(buffer, n);
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    return path;
+#else
+    const char* dir = getenv("TMPDIR");
+    return CString(dir && *dir ? dir : "/tmp");
+#endif
+}
+
+static long processId() {
+#ifdef _WIN32
+    return static_cast<long>(GetCurrentProcessId());
+#else
+    return static_cast<long>(getpid());
+#endif
+}
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        CString candidate = FormatString("%s%ctw-test-%ld-%d", systemTemp().c_str(),
+#ifdef _WIN32
+                                         '\\',
+#else
+                                         '/',
+#endif
+                                         processId(), counter++);
+        if (files::CreateFolder(candidate)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    fprintf(stderr, "TempDir: cannot create a temporary folder\n");
+    abort();
+}
+
+TempDir::~TempDir() { RemoveTree(m_path); }
+
+CString TempDir::file(const char* name) const {
+#ifdef _WIN32
+    return m_path + "\\" + name;
+#else
+    return m_path + "/" + name;
+#endif
+}
+
+ScopedPrefs::ScopedPrefs()
+    : m_path(m_dir.file("settings-under-test.ini")), m_env("TARNWICK2_INI", m_path.c_str()) {}
+
+void RemoveTree(const CString& path) {
+    if (path.empty())
+        return;
+    if (!files::IsFolder(path)) {
+        files::Remove(path);
+        return;
+    }
+    std::vector<CString> children;
+    files::Enumerate(path, [&](const CString& name, bool, int64_t) { children.push_back(name); });
+    for (const CString& name : children)
+        RemoveTree(path + "/" + name);
+    files::RemoveFolder(path);
+}
+
+bool WriteFile(const CString& path, const std::string& data) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && ok;
+}
+
+std::string ReadFile(const CString& path) {
+    std::string data;
+    files::ReadAll(path, data);
+    return data;
+}
+
+std::string RandomBytes(size_t count, uint32_t seed) {
+    std::string out(count, '\0');
+    uint32_t x = seed ? seed : 1;
+    for (size_t i = 0; i < count; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        out[i] = static_cast<char>(x & 0xff);
+    }
+    return out;
+}
+
+} // namespace testing_support

@@ -1,0 +1,174 @@
+#include "engine/Command.h"
+
+#include "engine/CallBackController.h"
+#include "net/FtpDataManager.h"
+#include "net/FtpSocketControl.h"
+
+#include <cstring>
+
+CCommand::CCommand(const CString& name)
+    : m_strName(name), m_strStatus("Executing FTP Command " + name) {}
+
+CCommand::~CCommand() {
+    if (GetControlSocket().m_pCommand == this)
+        GetControlSocket().m_pCommand = nullptr;
+    if (GetDataConnection().m_pCommand == this)
+        GetDataConnection().m_pCommand = nullptr;
+    if (GetDataListener().m_pCommand == this)
+        GetDataListener().m_pCommand = nullptr;
+}
+
+int64_t CCommand::getOption() { return 0; }
+void CCommand::setOption(int64_t) {}
+bool CCommand::isRestartable() { return true; }
+bool CCommand::onSendReady() { return false; }
+
+void CCommand::setState(int newState) {
+    int previous = m_nState;
+    m_nState = newState;
+    ControllerTrace(FormatString("Command State Change %ld from %ld", static_cast<long>(newState),
+                                 static_cast<long>(previous)),
+                    TRACE_STATE);
+}
+
+CString CCommand::ReplyKey(const CString& line) {
+    CString key = line.Left(4);
+    while (!key.empty() && (key.back() == ' ' || key.back() == '\r' || key.back() == '\n'))
+        key.pop_back();
+    return key;
+}
+
+bool CCommand::sendLine(const CString& line) {
+    if (line.find_first_of("\r\n") != std::string::npos) {
+        CString verb = line.Left(line.Find(' ') < 0 ? line.GetLength() : line.Find(' '));
+        ControllerTrace("<<< Not sent: the command line " + verb + " holds a line break",
+                        TRACE_COMMAND);
+        reportError("Command " + verb + " not sent: its argument holds a line break");
+        return false;
+    }
+    GetControlSocket().SendCommand(line, this);
+    return true;
+}
+
+void CCommand::reportError(const CString& text) {
+    setState(CMD_ERROR);
+    CString status = m_strStatus;
+    ControllerNotify(text, EV_SERVER_ERROR, status);
+    setState(CMD_FINISHED);
+}
+
+// verb; verb arg1; or verb arg1 arg2 (two blanks when only the second argument is given).
+static CString commandLine(const CString& verb, const CString& arg1, const CString& arg2) {
+    if (!arg2.empty())
+        return verb + " " + arg1 + " " + arg2;
+    if (!arg1.empty())
+        return verb + " " + arg1;
+    return verb;
+}
+
+bool CCommand::sendCommandLine(const CString& verb, const CString& arg1, const CString& arg2) {
+    sendLine(commandLine(verb, arg1, arg2));
+    return true;
+}
+
+bool CCommand::execute(const CString& arg1, const CString& arg2) {
+    m_strArg1 = arg1;
+    m_strArg2 = arg2;
+    ControllerTrace(FormatString("<<< EXECUTE CCommand::execute %s %s %s", m_strName.c_str(),
+                                 arg1.c_str(), arg2.c_str()),
+                    TRACE_DETAIL);
+    m_nStep = 0;
+    if (!sendLine(commandLine(m_strName, arg1, arg2)))
+        return true; // refused and reported; the command has finished
+    setState(CMD_STARTED);
+    return true;
+}
+
+bool CCommand::onReply(const CString& line) {
+    ControllerTrace(line, TRACE_PROTOCOL);
+    CString key = ReplyKey(line);
+    // 421: the server is closing the control connection; nothing more can be done over it,
+    // and closing our end makes the next request offer to connect again. 425: the data
+    // connection failed; drop our side of it so no listener or half-open connect lingers.
+    if (key == "421") {
+        GetDataConnection().Close();
+        GetDataListener().Close();
+        GetControlSocket().Close();
+    } else if (key == "425") {
+        GetDataConnection().Close();
+        GetDataListener().Close();
+    }
+    if (m_nState == CMD_ERROR)
+        return true;
+    if (m_strName == "QUIT" || m_strName == "ABOR")
+        return false;
+    if (!key.empty() && (key[0] == '4' || key[0] == '5')) {
+        setState(CMD_ERROR);
+        CString status = m_strStatus;
+        ControllerNotify(line, EV_SERVER_ERROR, status);
+        setState(CMD_FINISHED);
+    }
+    return m_nState == CMD_ERROR;
+}
+
+bool CCommand::eventData(const char* data, int length) {
+    if (m_strName != "LIST" && m_strName != "NLST")
+        return true;
+    if (m_listingRefused)
+        return true;
+    if (length > 0) {
+        if (m_data.size() + static_cast<size_t>(length) > kMaxListingBytes) {
+            m_listingRefused = true;
+            GetDataConnection().Close();
+            GetDataListener().Close();
+            reportError(FormatString("Listing refused: larger than %ld MB",
+                                     static_cast<long>(kMaxListingBytes >> 20)));
+            return true;
+        }
+        m_data.insert(m_data.end(), data, data + length);
+    } else if (length == -1) {
+        ControllerTrace(FormatString("<<< CCommand::eventData %s total len = %ld step %ld DATA "
+                                     "Completed >>>",
+                                     m_strName.c_str(), static_cast<long>(m_data.size()),
+                                     static_cast<long>(m_nStep)),
+                        TRACE_DETAIL);
+        if (m_data.empty()) {
+            const char* blank = m_strName == "LIST" ? " " : "  ";
+            m_data.assign(blank, blank + strlen(blank));
+        }
+        setState(CMD_FINISHED);
+    }
+    return true;
+}
+
+// Deferred destruction of commands.
+static int g_callDepth = 0;
+static std::vector<CCommand*>* g_doomed = nullptr;
+
+CommandCallScope::CommandCallScope() { ++g_callDepth; }
+
+CommandCallScope::~CommandCallScope() {
+    if (--g_callDepth > 0)
+        return;
+    // A destructor may doom further commands; take the list each round.
+    while (g_doomed && !g_doomed->empty()) {
+        std::vector<CCommand*> doomed;
+        doomed.swap(*g_doomed);
+        ++g_callDepth;
+        for (CCommand* command : doomed)
+            delete command;
+        --g_callDepth;
+    }
+}
+
+void DestroyCommand(CCommand* command) {
+    if (!command)
+        return;
+    if (g_callDepth == 0) {
+        delete command;
+        return;
+    }
+    if (!g_doomed)
+        g_doomed = new std::vector<CCommand*>();
+    g_doomed->push_back(command);
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The base of every FTP command: one object per verb or compound action, created by name by
+// the queue, executed once, fed with reply lines (and data-connection bytes where it uses
+// them), and finished by setting its state to 4.
+#include "common/CString.h"
+
+#include <cstdint>
+#include <vector>
+
+// Command states.
+enum CommandState {
+    CMD_STARTED = 0,  // command line sent, waiting for replies
+    CMD_ERROR = 1,    // an error is being reported; holds the queue
+    CMD_CREATED = 3,  // not yet started
+    CMD_FINISHED = 4, // finished, successfully or not
+};
+
+// A listing larger than this is refused rather than collected without end.
+constexpr size_t kMaxListingBytes = 256u * 1024u * 1024u;
+
+class CCommand {
+public:
+    explicit CCommand(const CString& name);
+    virtual ~CCommand();
+    CCommand(const CCommand&) = delete;
+    CCommand& operator=(const CCommand&) = delete;
+
+    virtual bool execute(const CString& arg1, const CString& arg2);
+    // The restart value a saved request carries (downloads and uploads): 64-bit, files over
+    // 2 GiB resume too.
+    virtual int64_t getOption();
+    virtual void setOption(int64_t option);
+    virtual bool isRestartable();
+    virtual bool onReply(const CString& line);
+    virtual bool eventData(const char* data, int length);
+    virtual bool onSendReady();
+
+    CString getName() const { return m_strName; }
+    CString getStatus() const { return m_strStatus; }
+    CString getArg1() const { return m_strArg1; }
+    CString getArg2() const { return m_strArg2; }
+    CString getErrorCode() const { return m_strErrorCode; }
+    void setErrorCode(const CString& code) { m_strErrorCode = code; }
+    int getState() const { return m_nState; }
+    int getStep() const { return m_nStep; }
+    const std::vector<char>& getData() const { return m_data; }
+
+    // The one way a command's state changes; every change is traced (and so moves the queue).
+    void setState(int newState);
+    // Sends verb and arguments as one command line on this command's behalf.
+    bool sendCommandLine(const CString& verb, const CString& arg1, const CString& arg2);
+
+    // The first four characters of a reply line without trailing blanks and line ends: "250"
+    // for a final line, "250-" for a continuation line.
+    static CString ReplyKey(const CString& line);
+
+protected:
+    // Registers this command with the control connection and sends line, unless the line
+    // holds a line break (it would smuggle a second command to the server): then nothing is
+    // sent, the refusal is reported and the command finishes. Returns whether it was sent.
+    bool sendLine(const CString& line);
+    // Reports an error the engine itself found, the way a negative reply is reported: state 1,
+    // the error box with text and the status text, state 4.
+    void reportError(const CString& text);
+
+    CString m_strName;
+    CString m_strStatus;
+    int m_nState = CMD_CREATED;
+    CString m_strErrorCode;
+    int m_nStep = 0;
+    std::vector<char> m_data;
+    CString m_strArg1;
+    CString m_strArg2;
+
+private:
+    bool m_listingRefused = false;
+};
+
+// Commands are called from socket handlers, and a handler may run a nested message loop (a
+// message box) in which the queue retires the very command that is still on the stack below.
+// Every call into a command from outside runs inside a scope; a command destroyed while any
+// scope is open is deleted when the outermost scope closes.
+class CommandCallScope {
+public:
+    CommandCallScope();
+    ~CommandCallScope();
+    CommandCallScope(const CommandCallScope&) = delete;
+    CommandCallScope& operator=(const CommandCallScope&) = delete;
+};
+void DestroyCommand(CCommand* command);

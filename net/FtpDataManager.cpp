@@ -1,0 +1,87 @@
+#include "net/FtpDataManager.h"
+
+#include "engine/CallBackController.h"
+#include "engine/Command.h"
+#include "net/TransferMeter.h"
+
+namespace {
+constexpr int kBlock = 10000;
+}
+
+CFtpDataManager& GetDataConnection() {
+    static CFtpDataManager* instance = new CFtpDataManager(); // lives until the process ends
+    return *instance;
+}
+
+CFtpDataServerManager& GetDataListener() {
+    static CFtpDataServerManager* instance = new CFtpDataServerManager();
+    return *instance;
+}
+
+CString DataConnectFailedLine(int error) {
+    return FormatString("425 Could not open the data connection (error %d)\r\n", error);
+}
+
+void CFtpDataManager::OnConnect(int error) {
+    if (error == 0 || !m_pCommand)
+        return;
+    // Without this the command would wait for data that can never come.
+    CommandCallScope scope;
+    ControllerTrace(FormatString("<<< Data connection failed, error %d", error), TRACE_COMMAND);
+    m_pCommand->onReply(DataConnectFailedLine(error));
+}
+
+void CFtpDataManager::OnReceive(int) {
+    ControllerTrace("<<< Data Manager Receive", TRACE_STATE);
+    if (!m_pCommand)
+        return; // the data waits in the socket until a command wants it
+    CommandCallScope scope;
+    char block[kBlock + 1];
+    while (m_pCommand) {
+        int n = Receive(block, kBlock, 0);
+        if (n <= 0)
+            break;
+        addBytes(n);
+        block[n] = '\0';
+        m_pCommand->eventData(block, n);
+    }
+}
+
+void CFtpDataManager::OnClose(int) {
+    ControllerTrace("<<< Data Manager Closing", TRACE_STATE);
+    if (!m_pCommand)
+        return;
+    CommandCallScope scope;
+    char block[kBlock + 1];
+    while (m_pCommand) {
+        int n = Receive(block, kBlock, 0);
+        if (n <= 0)
+            break;
+        addBytes(n); // the meter counts every byte, however it arrived
+        block[n] = '\0';
+        m_pCommand->eventData(block, n);
+    }
+    ControllerTrace("<<< Data Manager Closed", TRACE_STATE);
+    GetDataListener().Close();
+    Close();
+    if (m_pCommand)
+        m_pCommand->eventData(nullptr, -1);
+}
+
+void CFtpDataManager::OnSend(int) {
+    if (!m_pCommand)
+        return;
+    CommandCallScope scope;
+    m_pCommand->onSendReady();
+}
+
+bool CFtpDataServerManager::StartListening() {
+    return Create(0, SOCK_STREAM, nullptr) && Listen(5);
+}
+
+void CFtpDataServerManager::OnAccept(int) {
+    CFtpDataManager& data = GetDataConnection();
+    data.Close();
+    ControllerTrace("<<< Data Manager Connected", TRACE_STATE);
+    Accept(data, nullptr, nullptr);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The data side: the data connection (connected to the server's PASV address, or taken over
+// from the listener in active mode) and the listener whose address PORT announces. Both
+// deliver everything to one registered command: blocks and the end of the data (length -1)
+// to eventData, readiness to send to onSendReady.
+#include "net/AsyncSocket.h"
+
+class CCommand;
+
+class CFtpDataManager : public CAsyncSocket {
+public:
+    CCommand* m_pCommand = nullptr;
+
+    void OnConnect(int error) override;
+    void OnReceive(int error) override;
+    void OnClose(int error) override;
+    void OnSend(int error) override;
+};
+
+class CFtpDataServerManager : public CAsyncSocket {
+public:
+    CCommand* m_pCommand = nullptr;
+
+    // Any local address, a port the system chooses, backlog 5.
+    bool StartListening();
+    void OnAccept(int error) override;
+};
+
+CFtpDataManager& GetDataConnection();
+CFtpDataServerManager& GetDataListener();
+
+// The line a command receives when its data connection could not be opened.
+CString DataConnectFailedLine(int error);

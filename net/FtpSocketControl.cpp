@@ -91,11 +91,10 @@ void CFtpSocketControl::DeliverLines() {
     size_t start = 0;
     for (;;) {
         size_t end = m_pending.find('\n', start);
-        if (end == std::string::npos) {
-            if (m_pending.size() - start <= kMaxReplyLine)
-                break;
+        if (end == std::string::npos && m_pending.size() - start <= kMaxReplyLine)
+            break; // the rest of the line is still on its way
+        if (end == std::string::npos || end + 1 - start > kMaxReplyLine)
             end = start + kMaxReplyLine - 1; // an endless line goes on in pieces
-        }
         CString line(m_pending.substr(start, end + 1 - start));
         start = end + 1;
         if (m_pCommand)

@@ -114,8 +114,9 @@ TEST_F(AsyncSocketTest, ResetAndOrderlyCloseAreToldApart) {
         ASSERT_TRUE(WaitFor([&] { return sock.saw("close"); }));
         // Wine 8 reports a reset as an orderly close (error 0, and recv says 0, not
         // WSAECONNRESET); Windows and the POSIX backend report the reset.
-        if (!RunningUnderWine())
+        if (!RunningUnderWine()) {
             EXPECT_NE(sock.closeError, 0);
+        }
     }
     {
         RawPeer peer;

@@ -1,0 +1,106 @@
+// The command base without a server: reply keys, state tracing, listing collection and the
+// deferred destruction of commands.
+#include "engine/Command.h"
+
+#include "engine/CallBackController.h"
+#include "tests/support/TestController.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+TEST(ReplyKey, IsTheCodeOfFinalLinesOnly) {
+    EXPECT_EQ(CCommand::ReplyKey("250 Done\r\n"), "250");
+    EXPECT_EQ(CCommand::ReplyKey("250-More to come\r\n"), "250-");
+    EXPECT_EQ(CCommand::ReplyKey("777"), "777");
+    EXPECT_EQ(CCommand::ReplyKey("226\r\n"), "226"); // no text at all still matches
+    EXPECT_EQ(CCommand::ReplyKey("2"), "2");
+    EXPECT_EQ(CCommand::ReplyKey(""), "");
+    EXPECT_EQ(CCommand::ReplyKey("   \r\n"), "");
+}
+
+TEST(CommandBase, StateChangesAreTracedNewFirst) {
+    TestController controller;
+    CCommand command("PWD");
+    EXPECT_EQ(command.getState(), CMD_CREATED);
+    EXPECT_EQ(command.getStatus(), "Executing FTP Command PWD");
+    command.setState(CMD_STARTED);
+    command.setState(CMD_FINISHED);
+    EXPECT_EQ(controller.tracedLevel("Command State Change 0 from 3"), TRACE_STATE);
+    EXPECT_EQ(controller.tracedLevel("Command State Change 4 from 0"), TRACE_STATE);
+}
+
+TEST(CommandBase, ListingDataIsCollectedForListAndNlstOnly) {
+    TestController controller;
+    CCommand list("LIST");
+    list.eventData("ab", 2);
+    list.eventData("cd", 2);
+    list.eventData("ignored", 0);
+    EXPECT_EQ(list.getState(), CMD_CREATED);
+    list.eventData(nullptr, -1);
+    EXPECT_EQ(std::string(list.getData().begin(), list.getData().end()), "abcd");
+    EXPECT_EQ(list.getState(), CMD_FINISHED);
+
+    CCommand emptyList("LIST"), emptyNlst("NLST"), cwd("CWD");
+    emptyList.eventData(nullptr, -1);
+    emptyNlst.eventData(nullptr, -1);
+    cwd.eventData("xyz", 3);
+    cwd.eventData(nullptr, -1);
+    EXPECT_EQ(std::string(emptyList.getData().begin(), emptyList.getData().end()), " ");
+    EXPECT_EQ(std::string(emptyNlst.getData().begin(), emptyNlst.getData().end()), "  ");
+    EXPECT_TRUE(cwd.getData().empty());
+    EXPECT_EQ(cwd.getState(), CMD_CREATED);
+}
+
+TEST(CommandBase, AListingBeyondTheCapIsRefusedNotAccumulated) {
+    TestController controller;
+    CCommand list("LIST");
+    std::string block(1 << 20, 'x');
+    size_t fed = 0;
+    while (fed <= kMaxListingBytes && list.getState() != CMD_FINISHED) {
+        list.eventData(block.data(), static_cast<int>(block.size()));
+        fed += block.size();
+    }
+    EXPECT_EQ(list.getState(), CMD_FINISHED);
+    EXPECT_LE(list.getData().size(), kMaxListingBytes);
+    ASSERT_EQ(controller.count(EV_SERVER_ERROR), 1);
+    EXPECT_NE(controller.notesOf(EV_SERVER_ERROR)[0].text.find("Listing refused"), std::string::npos);
+    list.eventData(block.data(), 10); // later blocks and the end change nothing
+    list.eventData(nullptr, -1);
+    EXPECT_EQ(controller.count(EV_SERVER_ERROR), 1);
+}
+
+TEST(CommandBase, WorksWithoutAController) {
+    ASSERT_EQ(GetCallBackController(), nullptr);
+    CString reply = "in";
+    EXPECT_FALSE(ControllerNotify("text", EV_ASK_USER, reply));
+    EXPECT_EQ(reply, "in");
+    CCommand command("NLST");
+    command.setState(CMD_STARTED);
+    command.onReply("550 Nothing\r\n"); // the error report has nobody to tell; it still ends
+    EXPECT_EQ(command.getState(), CMD_FINISHED);
+}
+
+namespace {
+struct Tracked : CCommand {
+    explicit Tracked(bool* gone) : CCommand("NOOP"), m_gone(gone) {}
+    ~Tracked() override { *m_gone = true; }
+    bool* m_gone;
+};
+} // namespace
+
+TEST(CommandBase, ACommandDestroyedInsideAHandlerLivesUntilTheHandlerReturns) {
+    bool gone = false;
+    {
+        CommandCallScope outer;
+        {
+            CommandCallScope inner; // a nested loop inside a handler
+            DestroyCommand(new Tracked(&gone));
+        }
+        EXPECT_FALSE(gone);
+    }
+    EXPECT_TRUE(gone);
+    bool immediately = false;
+    DestroyCommand(new Tracked(&immediately));
+    EXPECT_TRUE(immediately);
+}

@@ -6,10 +6,17 @@
 
 #include <cstring>
 
+static int g_liveCommands = 0;
+
+int CCommand::LiveCount() { return g_liveCommands; }
+
 CCommand::CCommand(const CString& name)
-    : m_strName(name), m_strStatus("Executing FTP Command " + name) {}
+    : m_strName(name), m_strStatus("Executing FTP Command " + name) {
+    ++g_liveCommands;
+}
 
 CCommand::~CCommand() {
+    --g_liveCommands;
     if (GetControlSocket().m_pCommand == this)
         GetControlSocket().m_pCommand = nullptr;
     if (GetDataConnection().m_pCommand == this)

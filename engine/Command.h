@@ -47,6 +47,14 @@ public:
 
     // The one way a command's state changes; every change is traced (and so moves the queue).
     void setState(int newState);
+    // The controller's mark on the current command when the user retries after a lost
+    // connection: held (state 1, untraced) with the code "777", so the queue keeps it to save.
+    void markForRetry() {
+        m_nState = CMD_ERROR;
+        m_strErrorCode = "777";
+    }
+    // Commands alive in the process (tests check that retired commands are released).
+    static int LiveCount();
     // Sends verb and arguments as one command line on this command's behalf.
     bool sendCommandLine(const CString& verb, const CString& arg1, const CString& arg2);
 

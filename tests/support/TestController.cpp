@@ -1,8 +1,20 @@
 #include "tests/support/TestController.h"
 
+#include "engine/Command.h"
+#include "engine/CommandQueue.h"
 #include "net/UiLoop.h"
+#include "settings/Prefs.h"
 
 namespace testing_support {
+
+namespace {
+// Timer ids: 1 is the queue pump as in the main window; the others stand for its posted
+// WM_COMMAND messages, which also run only after the callback has returned.
+constexpr unsigned kPumpTimer = 1;
+constexpr unsigned kAbortTimer = 101;
+constexpr unsigned kResumeTimer = 102;
+constexpr unsigned kLogOnTimer = 103;
+} // namespace
 
 void PrepareLoop() {
 #ifdef _WIN32
@@ -14,22 +26,121 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     return UiLoop::RunUntil(done, timeoutMs);
 }
 
-TestController::TestController() {
+TestController::TestController(CCommandQueue* queue) : m_queue(queue) {
     PrepareLoop();
     SetCallBackController(this);
 }
 
-TestController::~TestController() { SetCallBackController(nullptr); }
+TestController::~TestController() {
+    for (unsigned id : {kPumpTimer, kAbortTimer, kResumeTimer, kLogOnTimer})
+        UiLoop::KillTimer(id);
+    SetCallBackController(nullptr);
+}
+
+void TestController::schedulePump() {
+    if (m_queue)
+        UiLoop::SetTimer(kPumpTimer, 1, [this] { m_queue->pump(); });
+}
+
+void TestController::post(unsigned id, std::function<void()> action) {
+    UiLoop::SetTimer(id, 0, std::move(action));
+}
 
 bool TestController::notify(const CString& text, int event, CString& reply) {
     notes.push_back(Note{text, event, reply});
     if (answer)
         return answer(text, event, reply);
-    return false;
+    switch (event) {
+    case EV_CONNECT_FAILED: return onConnectionError(reply);
+    case EV_SERVER_ERROR: return onServerError(reply);
+    case EV_ASK_PASSWORD:
+    case EV_ASK_USER: {
+        CString entered = reply;
+        if (prompt && prompt(event, entered)) {
+            reply = entered.Trim();
+            return true;
+        }
+        if (m_queue) { // as the window: a cancelled log-on prompt closes the connection
+            m_queue->submit("QUIT", "", "");
+            connected = false;
+        }
+        return false;
+    }
+    case EV_GET_REMOTE_DIR: reply = remoteDir; return true;
+    case EV_CONNECTION_STATE:
+        connected = text == "Y";
+        if (connected && m_queue) {
+            m_queue->submit("PWD", "", "");
+            schedulePump();
+        }
+        return true;
+    default: return true;
+    }
+}
+
+bool TestController::onConnectionError(CString& reply) {
+    connected = false;
+    CCommand* current = m_queue ? m_queue->currentCommand() : nullptr;
+    if (retryAfterConnectionError) {
+        if (current) {
+            current->markForRetry();
+            m_queue->retireCurrent();
+            m_queue->saveStack();
+        }
+        post(kResumeTimer, [this] { resumeAfterReconnect(); });
+    } else {
+        if (current)
+            current->setState(CMD_FINISHED);
+        reply = "N";
+        post(kAbortTimer, [this] { abortAll(); });
+    }
+    return true;
+}
+
+bool TestController::onServerError(CString& reply) {
+    if (m_queue && m_queue->currentCommand())
+        m_queue->currentCommand()->setState(CMD_ERROR);
+    if (continueAfterServerError)
+        return true;
+    post(kAbortTimer, [this] { abortAll(); });
+    reply = "Y";
+    return true;
 }
 
 void TestController::trace(const CString& text, int level) {
     traces.emplace_back(text, level);
+    schedulePump();
+}
+
+void TestController::abortAll() {
+    if (m_queue)
+        m_queue->submit("ABOR", "", "");
+    trace("Abort complete", TRACE_DETAIL);
+}
+
+void TestController::resumeAfterReconnect() {
+    if (!m_queue)
+        return;
+    if (connected) {
+        m_queue->retireCurrent();
+        m_queue->restoreStack();
+        m_queue->submit("", "", "");
+    } else {
+        post(kLogOnTimer, [this] { logOn(); });
+    }
+}
+
+void TestController::logOn() {
+    if (!m_queue)
+        return;
+    CString account = CurrentAccountName();
+    if (account.empty())
+        return;
+    if (connected) {
+        m_queue->submit("QUIT", "", "");
+        connected = false;
+    }
+    m_queue->submit("LOGIN", account, "");
 }
 
 bool TestController::traced(const CString& text) const { return tracedLevel(text) >= 0; }

@@ -1,13 +1,16 @@
 #pragma once
 // A controller for tests and headless runs, implementing the engine's callback interface the
 // way the main window does, minus the windows: it records every trace line and notification,
-// answers prompts from a script, and (once a queue is attached) runs the queue's pump about
-// 1 ms after every trace line.
+// answers the prompts and boxes from settings the test chooses, and, with a queue attached,
+// runs the queue's pump about 1 ms after every trace line, asks for PWD when a connection is
+// reported, and aborts or resumes as the main window's boxes would.
 #include "engine/CallBackController.h"
 
 #include <functional>
 #include <utility>
 #include <vector>
+
+class CCommandQueue;
 
 namespace testing_support {
 
@@ -25,25 +28,45 @@ public:
         CString reply; // as handed in
     };
 
-    TestController();
+    explicit TestController(CCommandQueue* queue = nullptr);
     ~TestController() override;
 
     bool notify(const CString& text, int event, CString& reply) override;
     void trace(const CString& text, int level) override;
 
-    // Optional answers; without one, prompts are cancelled and other events answered false.
+    // How the boxes are answered.
+    bool retryAfterConnectionError = false; // the "FTP error" box: Retry (true) or Cancel
+    bool continueAfterServerError = true;   // the server-error box: Yes (true) or No
+    // Log-on prompts (events 4 and 5): return true and set entered to confirm. Without one,
+    // prompts are cancelled (and, as in the window, the connection is closed).
+    std::function<bool(int event, CString& entered)> prompt;
+    // Overrides everything above for one test when set; return value as notify's.
     std::function<bool(const CString& text, int event, CString& reply)> answer;
+    CString remoteDir; // the answer to event 6
 
+    bool connected = false; // as the window tracks it through events 0 and 10
     std::vector<std::pair<CString, int>> traces;
     std::vector<Note> notes;
 
     bool traced(const CString& text) const;
     int tracedLevel(const CString& text) const; // level of the first such line, or -1
     int count(int event) const;
-    // The notes of one event, in order.
     std::vector<Note> notesOf(int event) const;
-    // Lines traced at a level (in order), e.g. the protocol dialogue at level 2.
+    // Lines traced at a level, in order (the protocol dialogue is level 2).
     std::vector<CString> tracesAt(int level) const;
+
+    // The window's commands, for tests to use directly.
+    void abortAll();
+    void resumeAfterReconnect();
+    void logOn();
+
+private:
+    void schedulePump();
+    void post(unsigned id, std::function<void()> action);
+    bool onConnectionError(CString& reply);
+    bool onServerError(CString& reply);
+
+    CCommandQueue* m_queue;
 };
 
 } // namespace testing_support

@@ -1,0 +1,113 @@
+#include "engine/LoginCommand.h"
+
+#include "engine/CallBackController.h"
+#include "net/FtpDataManager.h"
+#include "net/FtpSocketControl.h"
+#include "settings/Prefs.h"
+
+namespace {
+bool isAnonymous(const CString& section) {
+    return GetPrefString(section.c_str(), "ANONYMOUS", "N") != "N";
+}
+} // namespace
+
+bool CLoginCommand::execute(const CString& accountName, const CString& ignored) {
+    m_strArg1 = accountName;
+    m_strArg2 = ignored;
+    m_strSection = AccountSection(accountName);
+    m_strStatus = "Logging into account " + accountName;
+    if (isAnonymous(m_strSection)) {
+        m_strUser = "Anonymous";
+        m_strPassword = GetPrefString(PREFS_SECTION, "ANOYMOUSNAME", "");
+    } else {
+        m_strUser = GetPrefString(m_strSection.c_str(), "USER", "NEEDTOSETUSER");
+        m_strPassword = GetPrefString(m_strSection.c_str(), "WORD", "UNSETPASSWORDTEXT");
+    }
+    m_nStep = 0;
+    GetDataConnection().Close();
+    GetDataListener().Close();
+    GetControlSocket().Close();
+    GetControlSocket().m_pCommand = this;
+    if (!GetControlSocket().ConnectToServer()) {
+        CString reply;
+        ControllerNotify("Server not responding", EV_CONNECT_FAILED, reply);
+        onReply("777");
+        return false;
+    }
+    setState(CMD_STARTED);
+    return true;
+}
+
+bool CLoginCommand::onReply(const CString& line) {
+    CCommand::onReply(line);
+    if (m_nState == CMD_ERROR || m_nState == CMD_FINISHED)
+        return false;
+    const CString key = ReplyKey(line);
+    if (key == "777") {
+        // The connection failed or broke, whatever the step: the log-on is over.
+        finish();
+        return true;
+    }
+    switch (m_nStep) {
+    case 0:
+        if (key == "200" || key == "220") {
+            onGreeting();
+        } else if (key == "120") {
+            setState(CMD_ERROR); // the server is not ready; the queue waits here
+            m_strErrorCode = "120";
+        }
+        break;
+    case 1:
+        if (key == "230") {
+            finish();
+        } else if (key == "331") {
+            m_nStep = 2;
+            sendPassword();
+        } else if (key == "332") {
+            m_nStep = 3;
+            sendLine("ACCT what");
+        }
+        break;
+    case 2:
+        if (key == "230" || key == "202") {
+            finish();
+        } else if (key == "332") {
+            m_nStep = 3;
+            sendLine("ACCT what");
+        }
+        break;
+    case 3:
+        if (key == "230" || key == "202")
+            finish();
+        break;
+    default: break;
+    }
+    return true;
+}
+
+void CLoginCommand::onGreeting() {
+    m_nStep = 1;
+    if (m_strUser.empty()) {
+        CString entered = m_strUser;
+        if (!ControllerNotify("", EV_ASK_USER, entered))
+            return; // cancelled: nothing is sent
+        m_strUser = entered;
+    }
+    sendLine("USER " + m_strUser);
+}
+
+void CLoginCommand::sendPassword() {
+    if (GetPrefInt(m_strSection.c_str(), "WORDSAVED", 1) != 0 || isAnonymous(m_strSection)) {
+        sendLine("PASS " + m_strPassword);
+        return;
+    }
+    CString entered = m_strPassword;
+    if (!ControllerNotify("", EV_ASK_PASSWORD, entered))
+        return;
+    sendLine("PASS " + entered);
+}
+
+void CLoginCommand::finish() {
+    setState(CMD_FINISHED);
+    m_nStep = 4;
+}

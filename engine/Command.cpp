@@ -1,6 +1,7 @@
 #include "engine/Command.h"
 
 #include "engine/CallBackController.h"
+#include "engine/DataChannel.h"
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
 
@@ -23,6 +24,8 @@ CCommand::~CCommand() {
         GetDataConnection().m_pCommand = nullptr;
     if (GetDataListener().m_pCommand == this)
         GetDataListener().m_pCommand = nullptr;
+    if (GetPassiveCommand().m_pOwner == this)
+        GetPassiveCommand().m_pOwner = nullptr;
 }
 
 int64_t CCommand::getOption() { return 0; }
@@ -53,7 +56,13 @@ bool CCommand::sendLine(const CString& line) {
         reportError("Command " + verb + " not sent: its argument holds a line break");
         return false;
     }
-    GetControlSocket().SendCommand(line, this);
+    // While this command's passive exchange waits for its 227, lines sent on its behalf (REST
+    // when resuming) must not take the replies away from the exchange: the replies come in
+    // the order the lines went out, and the 227 comes first.
+    CCommand* recipient = this;
+    if (GetPassiveCommand().waitingFor(this))
+        recipient = &GetPassiveCommand();
+    GetControlSocket().SendCommand(line, recipient);
     return true;
 }
 

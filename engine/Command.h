@@ -47,6 +47,10 @@ public:
 
     // The one way a command's state changes; every change is traced (and so moves the queue).
     void setState(int newState);
+    // Reports an error the engine itself found, the way a negative reply is reported: state 1,
+    // the error box with text and the status text, state 4.
+    void reportError(const CString& text);
+
     // The controller's mark on the current command when the user retries after a lost
     // connection: held (state 1, untraced) with the code "777", so the queue keeps it to save.
     void markForRetry() {
@@ -67,9 +71,6 @@ protected:
     // holds a line break (it would smuggle a second command to the server): then nothing is
     // sent, the refusal is reported and the command finishes. Returns whether it was sent.
     bool sendLine(const CString& line);
-    // Reports an error the engine itself found, the way a negative reply is reported: state 1,
-    // the error box with text and the status text, state 4.
-    void reportError(const CString& text);
 
     CString m_strName;
     CString m_strStatus;

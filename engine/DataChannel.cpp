@@ -1,0 +1,179 @@
+#include "engine/DataChannel.h"
+
+#include "engine/CallBackController.h"
+#include "net/FtpDataManager.h"
+#include "net/FtpSocketControl.h"
+#include "settings/Prefs.h"
+
+#include <cctype>
+
+bool IsHoldingErrorCode(const CString& key) {
+    return key == "530" || key == "500" || key == "501" || key == "503" || key == "421";
+}
+
+CPASVCommand& GetPassiveCommand() {
+    static CPASVCommand* instance = new CPASVCommand(); // lives until the process ends
+    return *instance;
+}
+
+static bool passiveMode() {
+    CString section = AccountSection(CurrentAccountName());
+    return GetPrefString(section.c_str(), "PASV", "N") != "N";
+}
+
+void setupDataChannel(CCommand& owner) {
+    if (passiveMode()) {
+        CPASVCommand& pasv = GetPassiveCommand();
+        pasv.m_pOwner = &owner;
+        GetControlSocket().m_pCommand = &pasv;
+        pasv.CCommand::execute("", "");
+        owner.setState(CMD_STARTED);
+        return;
+    }
+    CFtpDataServerManager& listener = GetDataListener();
+    listener.Close();
+    listener.m_pCommand = &owner;
+    listener.StartListening();
+    sockaddr_in listening, local;
+    int length = sizeof listening;
+    listener.GetSockName(reinterpret_cast<sockaddr*>(&listening), &length);
+    length = sizeof local;
+    GetControlSocket().GetSockName(reinterpret_cast<sockaddr*>(&local), &length);
+    const unsigned char* a = reinterpret_cast<const unsigned char*>(&local.sin_addr);
+    const unsigned port = ntohs(listening.sin_port);
+    CString argument = FormatString("%d,%d,%d,%d,%d,%d", a[0], a[1], a[2], a[3],
+                                    static_cast<int>(port / 256), static_cast<int>(port % 256));
+    ControllerTrace("PORT addr" + argument, TRACE_PORT);
+    GetControlSocket().SendCommand("PORT " + argument, &owner);
+    owner.setState(CMD_STARTED);
+}
+
+// Six numbers separated by commas (blanks allowed around them), starting at text[from].
+static bool sixNumbers(const CString& text, size_t from, size_t to, int numbers[6]) {
+    size_t at = from;
+    for (int i = 0; i < 6; ++i) {
+        while (at < to && text[at] == ' ')
+            ++at;
+        if (at >= to || !isdigit(static_cast<unsigned char>(text[at])))
+            return false;
+        int value = 0;
+        while (at < to && isdigit(static_cast<unsigned char>(text[at]))) {
+            value = value * 10 + (text[at++] - '0');
+            if (value > 255)
+                return false;
+        }
+        numbers[i] = value;
+        while (at < to && text[at] == ' ')
+            ++at;
+        if (i < 5) {
+            if (at >= to || text[at] != ',')
+                return false;
+            ++at;
+        }
+    }
+    return true;
+}
+
+bool ParsePassiveReply(const CString& line, CString& host, unsigned& port) {
+    int n[6];
+    size_t open = line.find('(');
+    size_t close = open == std::string::npos ? std::string::npos : line.find(')', open);
+    bool found = false;
+    if (open != std::string::npos && close != std::string::npos) {
+        found = sixNumbers(line, open + 1, close, n);
+    } else {
+        for (size_t at = 4; at < line.size() && !found; ++at) {
+            if (isdigit(static_cast<unsigned char>(line[at])) &&
+                !isdigit(static_cast<unsigned char>(line[at - 1])))
+                found = sixNumbers(line, at, line.size(), n);
+        }
+    }
+    if (!found)
+        return false;
+    host = FormatString("%d.%d.%d.%d", n[0], n[1], n[2], n[3]);
+    port = static_cast<unsigned>(n[4] * 256 + n[5]);
+    return port != 0;
+}
+
+bool CPASVCommand::waitingFor(const CCommand* owner) const {
+    return owner && m_pOwner == owner && m_nState == CMD_STARTED && m_nStep == 0;
+}
+
+bool CPASVCommand::onReply(const CString& line) {
+    CCommand::onReply(line);
+    if (m_nState == CMD_ERROR)
+        return false;
+    const CString key = ReplyKey(line);
+    if (m_nStep == 0 && key == "227") {
+        openDataConnection(line);
+    } else if (IsHoldingErrorCode(key) || (!key.empty() && (key[0] == '4' || key[0] == '5'))) {
+        if (IsHoldingErrorCode(key))
+            setState(CMD_ERROR);
+        // The box has been shown for PASV; the owner can never get its data channel, and
+        // waiting on would hold the queue until the user aborts.
+        if (m_nStep == 0 && m_pOwner && m_pOwner->getState() == CMD_STARTED) {
+            m_nStep = 1;
+            m_pOwner->setState(CMD_FINISHED);
+        }
+    }
+    return true;
+}
+
+void CPASVCommand::openDataConnection(const CString& line) {
+    CCommand* owner = m_pOwner;
+    m_nStep = 1;
+    CString host;
+    unsigned port = 0;
+    if (!ParsePassiveReply(line, host, port)) {
+        setState(CMD_FINISHED);
+        if (owner)
+            owner->reportError("Unusable passive-mode reply: " + line);
+        return;
+    }
+    // Connect only where the control connection goes: a server behind NAT names an address
+    // we cannot reach, and a hostile one could name a third party.
+    CString peer;
+    if (GetControlSocket().GetPeerAddress(peer) && peer != host) {
+        ControllerTrace("<<< Passive reply names " + host + "; connecting to the server at " +
+                            peer + " instead",
+                        TRACE_DETAIL);
+        host = peer;
+    }
+    CFtpDataManager& data = GetDataConnection();
+    data.Close();
+    data.Create(0, SOCK_STREAM, nullptr);
+    data.m_pCommand = owner;
+    GetControlSocket().m_pCommand = owner;
+    bool connecting = data.Connect(host, port);
+    setState(CMD_FINISHED);
+    if (!owner)
+        return;
+    if (!connecting) {
+        owner->onReply(DataConnectFailedLine(WSAGetLastError()));
+        return;
+    }
+    owner->onReply("200 PASV mode opened");
+}
+
+bool CPORTCommand::execute(const CString& arg1, const CString& arg2) {
+    m_strArg1 = arg1;
+    m_strArg2 = arg2;
+    m_strStatus = "Setting up data channel to Server";
+    m_nStep = 0;
+    setupDataChannel(*this);
+    return true;
+}
+
+bool CPORTCommand::onReply(const CString& line) {
+    CCommand::onReply(line);
+    if (m_nState == CMD_ERROR)
+        return false;
+    const CString key = ReplyKey(line);
+    if (m_nStep == 0 && key == "200") {
+        setState(CMD_FINISHED);
+        m_nStep = 1;
+    }
+    if (IsHoldingErrorCode(key))
+        setState(CMD_ERROR);
+    return true;
+}

@@ -1,0 +1,114 @@
+#include "engine/SimpleCommands.h"
+
+#include "engine/CallBackController.h"
+#include "engine/CommandQueue.h"
+#include "engine/DataChannel.h"
+#include "net/FtpDataManager.h"
+#include "net/FtpSocketControl.h"
+
+bool CSimpleCommand::onReply(const CString& line) {
+    CCommand::onReply(line);
+    const CString key = ReplyKey(line);
+    if (holdsOn(key) && (m_nStep == 0 || readsAfterFinish()))
+        setState(CMD_ERROR); // the queue stays here until the user aborts
+    if (m_nState == CMD_ERROR || (m_nState == CMD_FINISHED && !readsAfterFinish()))
+        return false;
+    if (m_nStep == 0 && succeeded(key)) {
+        m_nStep = 1;
+        setState(CMD_FINISHED);
+        onSuccess(line);
+    }
+    return true;
+}
+
+bool CTYPECommand::holdsOn(const CString& key) const { return IsHoldingErrorCode(key); }
+
+bool CSITECommand::holdsOn(const CString& key) const { return IsHoldingErrorCode(key); }
+
+bool CSITECommand::succeeded(const CString& key) const {
+    // Any final positive completion: SITE answers vary (200, 211, 214, 250...).
+    return !key.empty() && key[0] == '2' && key.back() != '-';
+}
+
+bool CPWDCommand::FolderOf(const CString& line, CString& folder) {
+    int open = line.Find('"');
+    if (open < 0)
+        return false;
+    int close = line.Find('"', open + 1);
+    if (close < 0)
+        return false;
+    folder = line.Mid(open + 1, close - open - 1);
+    return true;
+}
+
+void CPWDCommand::onSuccess(const CString& line) {
+    CString folder;
+    if (FolderOf(line, folder)) {
+        CString reply;
+        ControllerNotify(folder, EV_REMOTE_DIR, reply);
+    }
+}
+
+bool CDELECommand::execute(const CString& arg1, const CString& arg2) {
+    m_strStatus = "Deleting File " + arg1;
+    return CCommand::execute(arg1, arg2);
+}
+
+CString NormaliseRemotePath(const CString& path) {
+    CString normal = path;
+    normal.Replace("\\", "/");
+    normal.Replace("//", "/");
+    return normal;
+}
+
+bool CMKDCommand::execute(const CString& path, const CString&) {
+    CString normal = NormaliseRemotePath(path);
+    m_strStatus = "Creating Folder " + normal;
+    return CCommand::execute(normal, "");
+}
+
+bool CRMDCommand::execute(const CString& path, const CString&) {
+    CString normal = NormaliseRemotePath(path);
+    m_strStatus = "Deleting Folder " + normal;
+    return CCommand::execute(normal, "");
+}
+
+bool CABORCommand::execute(const CString& arg1, const CString& arg2) {
+    GetDataConnection().Close();
+    GetDataListener().Close();
+    return CCommand::execute(arg1, arg2);
+}
+
+bool CABORCommand::onReply(const CString& line) {
+    CCommand::onReply(line);
+    if (m_nState != CMD_FINISHED)
+        setState(CMD_FINISHED);
+    return true;
+}
+
+static void closeAllSockets() {
+    GetDataConnection().Close();
+    GetDataListener().Close();
+    GetControlSocket().Close();
+}
+
+bool CQUITCommand::execute(const CString& arg1, const CString& arg2) {
+    CString address;
+    if (ControlConnectionPresent(address))
+        return CCommand::execute(arg1, arg2);
+    m_strArg1 = arg1;
+    m_strArg2 = arg2;
+    closeAllSockets();
+    // Finished, not left "created": a created command would hold every later request.
+    setState(CMD_FINISHED);
+    return true;
+}
+
+bool CQUITCommand::onReply(const CString& line) {
+    CCommand::onReply(line);
+    if (m_nState != CMD_FINISHED)
+        setState(CMD_FINISHED);
+    m_nStep = 1;
+    closeAllSockets();
+    return true;
+}

@@ -36,4 +36,36 @@ bool WriteAllAtomic(const CString& path, const std::string& data);
 // The folder part of a path ("" when there is none), accepting "/" and "\".
 CString ParentFolder(const CString& path);
 
+// One open file with 64-bit positions and no buffering of our own: every write reaches the
+// system at once, so what a failure leaves on disk is exactly what was written.
+class CLocalFile {
+public:
+    enum Mode {
+        ReadOnly,      // an existing file
+        WriteTruncate, // created or cut to zero length
+        ReadWriteKeep, // created when missing, content kept
+    };
+    CLocalFile() = default;
+    ~CLocalFile() { Close(); }
+    CLocalFile(const CLocalFile&) = delete;
+    CLocalFile& operator=(const CLocalFile&) = delete;
+
+    bool Open(const CString& path, Mode mode);
+    // False when closing reported an error (data may not have reached the disk).
+    bool Close();
+    bool IsOpen() const { return m_handle != kNoHandle; }
+    // Bytes read (0 at the end), or -1 on an error.
+    int Read(void* buffer, int count);
+    // True only when every byte was written.
+    bool Write(const void* data, int count);
+    bool Seek(int64_t position);
+    bool SeekToEnd();
+    int64_t Position() const;
+    int64_t Size() const;
+
+private:
+    static constexpr intptr_t kNoHandle = -1;
+    intptr_t m_handle = kNoHandle;
+};
+
 } // namespace files

@@ -79,4 +79,68 @@ bool WriteAllAtomic(const CString& path, const std::string& data) {
     return ok;
 }
 
+bool CLocalFile::Open(const CString& path, Mode mode) {
+    Close();
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case ReadOnly: flags |= O_RDONLY; break;
+    case WriteTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case ReadWriteKeep: flags |= O_RDWR | O_CREAT; break;
+    }
+    int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0)
+        return false;
+    m_handle = fd;
+    return true;
+}
+
+bool CLocalFile::Close() {
+    if (m_handle == kNoHandle)
+        return true;
+    bool ok = close(static_cast<int>(m_handle)) == 0;
+    m_handle = kNoHandle;
+    return ok;
+}
+
+int CLocalFile::Read(void* buffer, int count) {
+    for (;;) {
+        ssize_t n = read(static_cast<int>(m_handle), buffer, static_cast<size_t>(count));
+        if (n < 0 && errno == EINTR)
+            continue;
+        return static_cast<int>(n);
+    }
+}
+
+bool CLocalFile::Write(const void* data, int count) {
+    const char* at = static_cast<const char*>(data);
+    size_t left = static_cast<size_t>(count);
+    while (left > 0) {
+        ssize_t n = write(static_cast<int>(m_handle), at, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool CLocalFile::Seek(int64_t position) {
+    return lseek(static_cast<int>(m_handle), static_cast<off_t>(position), SEEK_SET) >= 0;
+}
+
+bool CLocalFile::SeekToEnd() { return lseek(static_cast<int>(m_handle), 0, SEEK_END) >= 0; }
+
+int64_t CLocalFile::Position() const {
+    return static_cast<int64_t>(lseek(static_cast<int>(m_handle), 0, SEEK_CUR));
+}
+
+int64_t CLocalFile::Size() const {
+    struct stat st;
+    if (fstat(static_cast<int>(m_handle), &st) != 0)
+        return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
 } // namespace files

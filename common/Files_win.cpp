@@ -79,4 +79,68 @@ bool WriteAllAtomic(const CString& path, const std::string& data) {
     return ok;
 }
 
+static HANDLE asHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+bool CLocalFile::Open(const CString& path, Mode mode) {
+    Close();
+    DWORD access = mode == ReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    DWORD disposition = mode == ReadOnly        ? OPEN_EXISTING
+                        : mode == WriteTruncate ? CREATE_ALWAYS
+                                                : OPEN_ALWAYS;
+    HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    m_handle = reinterpret_cast<intptr_t>(file);
+    return true;
+}
+
+bool CLocalFile::Close() {
+    if (m_handle == kNoHandle)
+        return true;
+    bool ok = CloseHandle(asHandle(m_handle)) != 0;
+    m_handle = kNoHandle;
+    return ok;
+}
+
+int CLocalFile::Read(void* buffer, int count) {
+    DWORD got = 0;
+    if (!ReadFile(asHandle(m_handle), buffer, static_cast<DWORD>(count), &got, nullptr))
+        return -1;
+    return static_cast<int>(got);
+}
+
+bool CLocalFile::Write(const void* data, int count) {
+    DWORD written = 0;
+    return WriteFile(asHandle(m_handle), data, static_cast<DWORD>(count), &written, nullptr) &&
+           written == static_cast<DWORD>(count);
+}
+
+bool CLocalFile::Seek(int64_t position) {
+    LARGE_INTEGER to;
+    to.QuadPart = position;
+    return SetFilePointerEx(asHandle(m_handle), to, nullptr, FILE_BEGIN) != 0;
+}
+
+bool CLocalFile::SeekToEnd() {
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    return SetFilePointerEx(asHandle(m_handle), zero, nullptr, FILE_END) != 0;
+}
+
+int64_t CLocalFile::Position() const {
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(asHandle(m_handle), zero, &at, FILE_CURRENT))
+        return -1;
+    return at.QuadPart;
+}
+
+int64_t CLocalFile::Size() const {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(asHandle(m_handle), &size))
+        return -1;
+    return size.QuadPart;
+}
+
 } // namespace files

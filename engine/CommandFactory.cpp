@@ -5,12 +5,21 @@
 #include "engine/DataChannel.h"
 #include "engine/LoginCommand.h"
 #include "engine/SimpleCommands.h"
+#include "transfer/ListCommands.h"
+#include "transfer/RetrCommand.h"
+#include "transfer/StorCommand.h"
+#include "transfer/TreeListCommand.h"
+#include "transfer/UpdateLocalListCommand.h"
 
 #include <functional>
 #include <map>
 
 CCommand* CreateCommand(const CString& name) {
     static const std::map<std::string, std::function<CCommand*()>> table = {
+        {"TreeLIST", [] { return new CTreeLISTCommand(); }},
+        {"UpdateLocalListCommand", [] { return new CUpdateLocalListCommand(); }},
+        {"LIST", [] { return new CLISTCommand(); }},
+        {"NLST", [] { return new CNLSTCommand(); }},
         {"LOGIN", [] { return new CLoginCommand(); }},
         {"PORT", [] { return new CPORTCommand(); }},
         {"TYPE", [] { return new CTYPECommand(); }},
@@ -20,9 +29,11 @@ CCommand* CreateCommand(const CString& name) {
         {"DELE", [] { return new CDELECommand(); }},
         {"MKD", [] { return new CMKDCommand(); }},
         {"QUIT", [] { return new CQUITCommand(); }},
+        {"RETR", [] { return new CRETRCommand(); }},
         {"RMD", [] { return new CRMDCommand(); }},
         {"RNFR", [] { return new CRNFRCommand(); }},
         {"RNTO", [] { return new CRNTOCommand(); }},
+        {"STOR", [] { return new CSTORCommand(); }},
         {"SITE", [] { return new CSITECommand(); }},
     };
     auto found = table.find(name);

@@ -1,0 +1,171 @@
+#include "transfer/StorCommand.h"
+
+#include "engine/CallBackController.h"
+#include "engine/DataChannel.h"
+#include "net/FtpDataManager.h"
+#include "net/TransferMeter.h"
+
+namespace {
+constexpr int64_t kRestartMargin = 10000;
+
+void closeDataSide() {
+    GetDataConnection().Close();
+    GetDataListener().Close();
+}
+} // namespace
+
+CSTORCommand::~CSTORCommand() { m_file.Close(); }
+
+bool CSTORCommand::execute(const CString& localPath, const CString& remoteFolder) {
+    m_strArg1 = localPath;
+    m_strArg2 = remoteFolder;
+    m_bStarted = false;
+    CString path = localPath;
+    path.Replace("\\", "/");
+    path.Replace("//", "/");
+    int slash = path.ReverseFind('/');
+    if (slash < 0)
+        return false;
+    m_strFileName = path.Mid(slash + 1);
+    m_strLocalFolder = path.Left(slash);
+    m_strRemoteFolder = remoteFolder;
+    m_strStatus = "Uploading " + m_strFileName;
+    // An upload that cannot start is told before the server is asked for anything.
+    const CString file = m_strLocalFolder + "/" + m_strFileName;
+    if (!m_file.Open(file, files::CLocalFile::ReadOnly)) {
+        fail("Not uploaded: cannot open " + file);
+        return true;
+    }
+    if (m_nSent > m_file.Size()) {
+        fail(FormatString("Not uploaded: %s is shorter than the restart point %lld", file.c_str(),
+                          static_cast<long long>(m_nSent)));
+        return true;
+    }
+    setupDataChannel(*this);
+    if (m_nSent > 0)
+        sendCommandLine("REST", FormatString("%lld", static_cast<long long>(m_nSent)), "");
+    setState(CMD_STARTED);
+    return true;
+}
+
+int64_t CSTORCommand::getOption() { return m_nSent - kRestartMargin; }
+
+void CSTORCommand::setOption(int64_t option) {
+    if (option > 0)
+        m_nSent = option;
+}
+
+bool CSTORCommand::onReply(const CString& line) {
+    CCommand::onReply(line);
+    if (m_nState == CMD_ERROR || m_nState == CMD_FINISHED)
+        return false;
+    const CString key = ReplyKey(line);
+    if (m_nStep == 0) {
+        if (key == "200") {
+            m_nStep = 1;
+            sendCommandLine("STOR", m_strRemoteFolder + "/" + m_strFileName, "");
+        }
+    } else if (key == "226" || key == "250") {
+        closeDataSide();
+        setState(CMD_FINISHED);
+    }
+    return true;
+}
+
+bool CSTORCommand::start() {
+    ControllerTrace(FormatString("Writing File %s from %s to %s >>>", m_strFileName.c_str(),
+                                 m_strLocalFolder.c_str(), m_strRemoteFolder.c_str()),
+                    TRACE_COMMAND);
+    m_bStarted = true;
+    m_nPending = 0;
+    m_nOffset = 0;
+    const int64_t size = m_file.IsOpen() ? m_file.Size() : -1;
+    m_strTotalK = FormatString("%lld", static_cast<long long>(size < 0 ? 0 : size / 1000));
+    // The file may have changed since the command started.
+    if (size < 0 || m_nSent > size || !m_file.Seek(m_nSent > 0 ? m_nSent : 0)) {
+        fail(FormatString("Upload stopped: cannot read %s/%s from byte %lld",
+                          m_strLocalFolder.c_str(), m_strFileName.c_str(),
+                          static_cast<long long>(m_nSent)));
+        return false;
+    }
+    return true;
+}
+
+bool CSTORCommand::onSendReady() {
+    if (m_nState == CMD_FINISHED || m_nState == CMD_ERROR)
+        return true;
+    if (!m_bStarted && !start())
+        return true;
+    reportProgress();
+    CFtpDataManager& data = GetDataConnection();
+    for (;;) {
+        if (m_bEnd && m_nPending == 0) {
+            finish();
+            return true;
+        }
+        if (m_nPending == 0) {
+            m_nOffset = 0;
+            int n = m_file.Read(m_buffer, kUploadBlock);
+            if (n < 0) {
+                fail("Upload stopped: cannot read " + m_strLocalFolder + "/" + m_strFileName);
+                return true;
+            }
+            m_nPending = n;
+            m_bEnd = n < kUploadBlock;
+        }
+        int sent = data.Send(m_buffer + m_nOffset, m_nPending, 0);
+        if (sent == SOCKET_ERROR) {
+            int error = WSAGetLastError();
+            if (error == WSAEWOULDBLOCK) {
+                if (!m_bEnd) {
+                    // Read the unsent bytes again next time.
+                    m_file.Seek(m_file.Position() - m_nPending);
+                    m_nPending = 0;
+                }
+                return true;
+            }
+            ControllerTrace(FormatString("Error Writing File %s/%s code %ld >>>",
+                                         m_strLocalFolder.c_str(), m_strFileName.c_str(),
+                                         static_cast<long>(error)),
+                            TRACE_COMMAND);
+            setState(CMD_FINISHED);
+            finish();
+            return true;
+        }
+        m_nSent += sent;
+        addBytes(sent);
+        if (sent < m_nPending && !m_bEnd) {
+            m_file.Seek(m_file.Position() - (m_nPending - sent));
+            m_nPending = 0;
+        } else {
+            m_nOffset += sent;
+            m_nPending -= sent;
+        }
+    }
+}
+
+void CSTORCommand::reportProgress() {
+    const long long kbytes = static_cast<long long>(m_nSent / 1000);
+    CString text = FormatString("%lld", kbytes);
+    CString reply = text;
+    ControllerNotify(text + " kbytes of " + m_strFileName + " sent", EV_PROGRESS, reply);
+    m_strStatus = "Uploading " + m_strFileName;
+    if (kbytes > 0)
+        m_strStatus += " - " + text + " kbytes of " + m_strTotalK + " sent";
+}
+
+void CSTORCommand::finish() {
+    m_file.Close();
+    ControllerTrace(FormatString("Finished Writing File %s/%s count %lld >>>",
+                                 m_strLocalFolder.c_str(), m_strFileName.c_str(),
+                                 static_cast<long long>(m_nSent)),
+                    TRACE_COMMAND);
+    closeDataSide();
+}
+
+void CSTORCommand::fail(const CString& text) {
+    m_file.Close();
+    closeDataSide();
+    ControllerTrace("<<< " + text, TRACE_COMMAND);
+    reportError(text);
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Uploads one local file into a remote folder. The file is read at most 2000 bytes at a time
+// and pushed into the data connection whenever it can take more, until it would block; bytes
+// it did not take are read again from the file next time. When the whole file is handed over
+// the data connection is closed and the server's 226 completes the command. A restored upload
+// restarts 10000 bytes before the point it had reached, with REST.
+// Steps: 0 until the data channel is ready, 1 after STOR has been sent.
+#include "common/Files.h"
+#include "engine/Command.h"
+
+constexpr int kUploadBlock = 2000;
+
+class CSTORCommand : public CCommand {
+public:
+    CSTORCommand() : CCommand("STOR") {}
+    ~CSTORCommand() override;
+
+    // localPath: the local file (either separator); remoteFolder: where it goes. False when
+    // the local path names no folder.
+    bool execute(const CString& localPath, const CString& remoteFolder) override;
+    // Bytes sent minus 10000: where a restored upload starts again (0 or less: the start).
+    int64_t getOption() override;
+    void setOption(int64_t option) override;
+    bool onReply(const CString& line) override;
+    bool onSendReady() override;
+
+    CString localFolder() const { return m_strLocalFolder; }
+    CString fileName() const { return m_strFileName; }
+
+private:
+    bool start();
+    void reportProgress();
+    void finish();
+    void fail(const CString& text);
+
+    CString m_strFileName;
+    CString m_strRemoteFolder;
+    CString m_strLocalFolder;
+    bool m_bStarted = false;
+    bool m_bEnd = false; // the file has been read to its end
+    files::CLocalFile m_file;
+    int64_t m_nSent = 0; // counted from the start of the file; a restart offset counts as sent
+    int m_nPending = 0;  // read from the file, not yet sent
+    int m_nOffset = 0;   // first pending byte within the buffer
+    CString m_strTotalK;
+    char m_buffer[kUploadBlock];
+};

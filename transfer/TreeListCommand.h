@@ -1,0 +1,31 @@
+#pragma once
+// Lists one remote folder over a data connection and tells the controller when both the
+// server's final reply and the end of the data have come, in whichever order they arrive.
+// Steps: 0 just started, 4 waiting for the data channel ("200"), 5 for the transfer to start
+// ("125"/"150"), 6 for the server's "226"/"250", 7 for whichever of that and the end of the
+// data ("277 Data End") has not come yet, 8 finished.
+#include "engine/Command.h"
+
+#include <vector>
+
+class CTreeLISTCommand : public CCommand {
+public:
+    CTreeLISTCommand() : CCommand("TreeLIST") {}
+
+    // path: the folder to list (empty: the current remote folder); searchMark: empty for the
+    // panes, "N"/"N1"/"Y" for a remote search.
+    bool execute(const CString& path, const CString& searchMark) override;
+    bool onReply(const CString& line) override;
+    bool eventData(const char* data, int length) override;
+
+    // The bytes of the listing as they came.
+    const std::vector<char>& listing() const { return m_listing; }
+
+private:
+    void complete();
+
+    std::vector<char> m_listing;
+    bool m_listingPhase = false;
+    bool m_dataEnded = false;
+    bool m_refused = false;
+};

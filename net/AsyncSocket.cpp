@@ -76,8 +76,9 @@ bool CAsyncSocket::GetPeerName(sockaddr* address, int* length) {
 }
 
 void CAsyncSocket::HandleNotification(CAsyncSocket* socket) {
-    if (!socket || !socket->IsAlive())
-        return; // a notification that outlived its socket object: a normal race
+    // Look the pointer up before touching the object: the notification may have outlived it.
+    if (!socket || !SocketLive::Contains(socket))
+        return;
     WSANETWORKEVENTS events;
     memset(&events, 0, sizeof events);
     if (!socket->EnumNetworkEvents(&events)) {
@@ -100,9 +101,7 @@ void CAsyncSocket::HandleNotification(CAsyncSocket* socket) {
     for (const Route& route : order) {
         // A handler may run a nested message loop (a message box) in which anything can
         // happen; stop if the object itself went away meanwhile.
-        if ((events.lNetworkEvents & route.bit) && socket->IsAlive())
+        if ((events.lNetworkEvents & route.bit) && SocketLive::Contains(socket))
             (socket->*route.handler)(events.iErrorCode[route.index]);
     }
 }
-
-bool CAsyncSocket::IsAlive() const { return SocketLive::Contains(this); }

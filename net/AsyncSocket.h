@@ -59,7 +59,6 @@ public:
 
 private:
     void StopWaiter();
-    bool IsAlive() const;
 
     std::shared_ptr<SocketWaiter> m_waiter;
 

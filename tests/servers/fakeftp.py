@@ -200,8 +200,11 @@ class Fake:
         self.data_listener.listen(5)
         p = self.data_listener.getsockname()[1]
         text = text or "227 Entering Passive Mode ({addr})."
-        fields = {"addr": f"127,0,0,1,{p // 256},{p % 256}", "p1": p // 256, "p2": p % 256}
-        self.send(text.format(**fields).encode("latin-1") + b"\r\n")
+        fields = {"{addr}": f"127,0,0,1,{p // 256},{p % 256}", "{p1}": str(p // 256),
+                  "{p2}": str(p % 256)}
+        for key, value in fields.items():
+            text = text.replace(key, value)
+        self.send(text.encode("latin-1") + b"\r\n")
 
     def dopen(self):
         if self.data_listener:
@@ -306,8 +309,11 @@ class Fake:
             for _, verb, arg in self.steps[:first]:
                 self.step(verb, arg)
             self.accept_ctrl()
-            for _, verb, arg in self.steps[first:]:
-                self.step(verb, arg)
+            for number, verb, arg in self.steps[first:]:
+                try:
+                    self.step(verb, arg)
+                except OSError as e:
+                    self.fail(f"line {number}: {verb}: {e}")
             self.idle(self.timeout)
         except Stop:
             pass

@@ -13,6 +13,7 @@ The control protocol (one request per TCP connection) is described in README.md.
 import ctypes
 import os
 import pwd
+import re
 import select
 import shutil
 import signal
@@ -57,7 +58,7 @@ def die_with_rig(signum):
 class Server:
     def __init__(self, kind, number):
         self.kind, self.id = kind, number
-        self.tmp = tempfile.mkdtemp(prefix=f"tw-rig-{kind}-")
+        self.tmp = tempfile.mkdtemp(prefix=f"tw-rig-{os.getpid()}-{kind}-")
         os.chmod(self.tmp, 0o755)  # the vsftpd users must reach their root below it
         self.root = os.path.join(self.tmp, "root")
         self.proc = None
@@ -149,6 +150,21 @@ def signal_all(pids, signum):
         try:
             os.kill(pid, signum)
         except ProcessLookupError:
+            pass
+
+
+def sweep_stale_folders():
+    """Removes the folders of rigs that were killed outright and could not do it themselves."""
+    base = tempfile.gettempdir()
+    for name in os.listdir(base):
+        match = re.match(r"tw-rig-(\d+)-", name)
+        if not match:
+            continue
+        try:
+            os.kill(int(match.group(1)), 0)
+        except ProcessLookupError:
+            shutil.rmtree(os.path.join(base, name), ignore_errors=True)
+        except PermissionError:
             pass
 
 
@@ -350,6 +366,7 @@ def on_signal(signum, _frame):
 
 
 def run(argv):
+    sweep_stale_folders()
     rig = Rig()
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))

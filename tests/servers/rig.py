@@ -271,7 +271,6 @@ def wait_for_greeting(server, port):
 
 
 def start_fake(server, script):
-    os.mkdir(server.root)
     path = os.path.join(server.tmp, "script.txt")
     with open(path, "wb") as f:
         f.write(script)

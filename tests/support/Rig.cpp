@@ -1,60 +1,14 @@
 #include "tests/support/Rig.h"
 
-#include <algorithm>
+#include "tests/support/RawPeer.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/select.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#include <cerrno>
-#endif
 
 namespace rig {
 
 namespace {
-
-#ifdef _WIN32
-using socket_t = SOCKET;
-const socket_t kNoSocket = INVALID_SOCKET;
-void closeSocket(socket_t s) {
-    closesocket(s);
-}
-bool startSockets() {
-    static bool started = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-#else
-using socket_t = int;
-const socket_t kNoSocket = -1;
-void closeSocket(socket_t s) {
-    ::close(s);
-}
-bool startSockets() {
-    return true;
-}
-#endif
-
-socket_t raw(intptr_t s) {
-    return static_cast<socket_t>(s);
-}
-
-sockaddr_in loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<unsigned short>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
 
 // Under Wine the rig's Linux paths are reached through the drive that maps "/" (Z:).
 CString localPath(const std::string& unixPath) {
@@ -67,7 +21,8 @@ CString localPath(const std::string& unixPath) {
 #endif
 }
 
-// One request to the rig: the reply's first line (without "OK "), and its payload if any.
+// One request to the rig: the answer's first line without "OK", and what follows it (answers
+// with a payload are "OK <length>").
 bool request(const std::string& line, const std::string& payload, int waitMs, std::string& head,
              std::string& body, CString& error) {
     const char* address = getenv("TW_RIG");
@@ -77,23 +32,23 @@ bool request(const std::string& line, const std::string& payload, int waitMs, st
                 "(ctest does that)";
         return false;
     }
-    Connection connection;
-    connection.setTimeout(waitMs + 30000);
+    const int limitMs = waitMs + 30000; // the rig's own waits are bounded well below this
+    testing_support::RawPeer rig;
     std::string reply;
-    if (!connection.connect(port) || !connection.sendAll(line + "\n" + payload) ||
-        !connection.readAll(reply)) {
-        error = FormatString("the rig at %s did not answer \"%s\" (error %d)", address,
-                             line.c_str(), Connection::lastError());
+    if (rig.Connect(port) && rig.Send(line + "\n" + payload))
+        reply = rig.Receive(std::string::npos, limitMs); // the rig closes after its answer
+    size_t end = reply.find('\n');
+    if (end == std::string::npos) {
+        error = FormatString("the rig at %s did not answer \"%s\"", address, line.c_str());
         return false;
     }
-    size_t end = reply.find('\n');
     head = reply.substr(0, end);
-    body = end == std::string::npos ? std::string() : reply.substr(end + 1);
-    if (head.compare(0, 3, "OK ") != 0 && head != "OK") {
+    if (head != "OK" && head.compare(0, 3, "OK ") != 0) {
         error = FormatString("rig: %s: %s", line.c_str(), head.c_str());
         return false;
     }
     head.erase(0, head.size() > 3 ? 3 : 2);
+    body = reply.substr(end + 1);
     return true;
 }
 
@@ -117,11 +72,13 @@ CString Server::file(const char* relative) const {
 }
 
 std::string Server::transcript(int waitMs) const {
+    if (m_id <= 0)
+        return "* rig: " + m_error + "\n";
+    const std::string line = FormatString("TRANSCRIPT %d %d", m_id, waitMs);
     std::string head, body;
     CString error;
-    if (m_id <= 0 ||
-        !request(FormatString("TRANSCRIPT %d %d", m_id, waitMs), "", waitMs, head, body, error))
-        return "* rig: " + (m_id <= 0 ? m_error : error) + "\n";
+    if (!request(line, "", waitMs, head, body, error))
+        return "* " + error + "\n";
     size_t length = strtoul(head.c_str(), nullptr, 10);
     return body.size() == length ? body : "* rig: transcript cut short\n";
 }
@@ -161,7 +118,7 @@ std::unique_ptr<Server> Start(const char* kind, const std::string& script) {
         at = end + 1;
     }
     if (server->m_id <= 0 || server->m_port <= 0)
-        server->m_error = "rig: unexpected reply: " + head;
+        server->m_error = "rig: unexpected answer: " + head;
     return server;
 }
 
@@ -177,162 +134,11 @@ std::unique_ptr<Server> StartFake(const std::string& script) {
     return detail::Start("fake", script);
 }
 
-int UnusedPort() {
-    // The system hands out a port nobody has bound; once closed, connects there are refused.
-    Connection probe;
-    return probe.listen() ? probe.localPort() : 0;
-}
-
 std::string PatternBytes(int64_t offset, size_t count) {
     std::string out(count, '\0');
     for (size_t i = 0; i < count; ++i)
         out[i] = static_cast<char>((offset + static_cast<int64_t>(i)) % 251);
     return out;
-}
-
-// ---- Connection ----
-
-int Connection::lastError() {
-#ifdef _WIN32
-    return WSAGetLastError();
-#else
-    return errno;
-#endif
-}
-
-bool Connection::connect(int port) {
-    close();
-    if (!startSockets())
-        return false;
-    socket_t s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == kNoSocket)
-        return false;
-    sockaddr_in address = loopback(port);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        int error = lastError();
-        closeSocket(s);
-#ifdef _WIN32
-        WSASetLastError(error);
-#else
-        errno = error;
-#endif
-        return false;
-    }
-    m_socket = static_cast<intptr_t>(s);
-    return true;
-}
-
-bool Connection::listen() {
-    close();
-    if (!startSockets())
-        return false;
-    socket_t s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == kNoSocket)
-        return false;
-    m_socket = static_cast<intptr_t>(s);
-    sockaddr_in address = loopback(0);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(s, 5) != 0) {
-        close();
-        return false;
-    }
-    return true;
-}
-
-bool Connection::accept(Connection& into) {
-    into.close();
-    if (!isOpen() || !waitReadable())
-        return false;
-    socket_t s = ::accept(raw(m_socket), nullptr, nullptr);
-    if (s == kNoSocket)
-        return false;
-    into.m_socket = static_cast<intptr_t>(s);
-    return true;
-}
-
-int Connection::localPort() const {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (!isOpen() ||
-        getsockname(raw(m_socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return 0;
-    return ntohs(address.sin_port);
-}
-
-bool Connection::waitReadable() {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(raw(m_socket), &set);
-    timeval limit{m_timeoutMs / 1000, (m_timeoutMs % 1000) * 1000};
-    return select(static_cast<int>(m_socket + 1), &set, nullptr, nullptr, &limit) == 1;
-}
-
-bool Connection::sendAll(const std::string& data) {
-    size_t done = 0;
-    while (isOpen() && done < data.size()) {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(raw(m_socket), &set);
-        timeval limit{m_timeoutMs / 1000, (m_timeoutMs % 1000) * 1000};
-        if (select(static_cast<int>(m_socket + 1), nullptr, &set, nullptr, &limit) != 1)
-            return false;
-        int chunk = static_cast<int>(std::min<size_t>(data.size() - done, 1 << 20));
-        int sent = ::send(raw(m_socket), data.data() + done, chunk, 0);
-        if (sent <= 0)
-            return false;
-        done += static_cast<size_t>(sent);
-    }
-    return isOpen();
-}
-
-int Connection::receive(std::string& data) {
-    if (!m_pending.empty()) {
-        int count = static_cast<int>(m_pending.size());
-        data += m_pending;
-        m_pending.clear();
-        return count;
-    }
-    if (!isOpen() || !waitReadable())
-        return -1;
-    char buffer[65536];
-    int count = ::recv(raw(m_socket), buffer, sizeof buffer, 0);
-    if (count > 0)
-        data.append(buffer, static_cast<size_t>(count));
-    return count < 0 ? -1 : count;
-}
-
-bool Connection::readLine(std::string& line) {
-    std::string buffer;
-    buffer.swap(m_pending);
-    size_t end;
-    while ((end = buffer.find('\n')) == std::string::npos) {
-        if (receive(buffer) <= 0) {
-            m_pending.swap(buffer);
-            return false;
-        }
-    }
-    line = buffer.substr(0, end);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    m_pending = buffer.substr(end + 1);
-    return true;
-}
-
-bool Connection::readAll(std::string& data) {
-    for (;;) {
-        int count = receive(data);
-        if (count == 0)
-            return true;
-        if (count < 0)
-            return false;
-    }
-}
-
-void Connection::close() {
-    if (m_socket != -1)
-        closeSocket(raw(m_socket));
-    m_socket = -1;
-    m_pending.clear();
 }
 
 // ---- SHA-256 (FIPS 180-4) ----

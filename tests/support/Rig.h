@@ -5,6 +5,8 @@
 // TW_RIG. Through it a test starts pyftpdlib, vsftpd or the scripted fake server on a free
 // loopback port; the Server object stops it again when it goes, and the rig stops whatever is
 // left when the program ends or dies. Every call blocks, and every wait is bounded.
+// A port where nothing listens is testing_support::UnusedLoopbackPort() (RawPeer.h), which is
+// also the blocking socket for tests that speak raw FTP.
 #include "common/CString.h"
 
 #include <cstdint>
@@ -65,48 +67,10 @@ std::unique_ptr<Server> StartVsftpd();
 // The scripted fake server (language in tests/servers/README.md).
 std::unique_ptr<Server> StartFake(const std::string& script);
 
-// A loopback port where nothing listens: connecting to it is refused.
-int UnusedPort();
-
 // The bytes the fake's "dpattern" command sends: byte i of the stream is i % 251.
 std::string PatternBytes(int64_t offset, size_t count);
 
 // Lower-case hexadecimal SHA-256, as the fake reports received data.
 std::string Sha256Hex(const std::string& data);
-
-// A plain blocking TCP socket on 127.0.0.1 for tests that speak raw FTP or play the peer of a
-// data connection. Every wait ends after the timeout (10 s unless set).
-class Connection {
-public:
-    Connection() = default;
-    ~Connection() { close(); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool connect(int port);
-    bool listen(); // on a port the system chooses: localPort()
-    bool accept(Connection& into);
-    int localPort() const;
-    void setTimeout(int ms) { m_timeoutMs = ms; }
-
-    bool sendAll(const std::string& data);
-    // Appends what one read brings; returns the byte count, 0 at the end, -1 on error/timeout.
-    int receive(std::string& data);
-    // One line without its CR LF; false at the end, on error or timeout.
-    bool readLine(std::string& line);
-    // Everything up to the peer's close; false on error or timeout.
-    bool readAll(std::string& data);
-    void close();
-    bool isOpen() const { return m_socket != -1; }
-    // The system's last socket error code (Winsock numbering under Windows).
-    static int lastError();
-
-private:
-    bool waitReadable();
-
-    intptr_t m_socket = -1;
-    int m_timeoutMs = 10000;
-    std::string m_pending; // read beyond the last line handed out
-};
 
 } // namespace rig

@@ -70,8 +70,10 @@ def parse(text):
                 unescape(arg)
             if verb in ("pause", "idle", "set") and arg:
                 float(arg.split()[-1])
-            if verb == "dpattern" or verb == "drecv":
-                [int(a) for a in arg.split() if a != "rest"]
+            if verb in ("dpattern", "drecv"):  # counts, and "rest" as dpattern's offset
+                for i, word in enumerate(arg.split()):
+                    if (verb, i, word) != ("dpattern", 1, "rest"):
+                        int(word)
         except (ValueError, UnicodeError) as e:
             raise ScriptError(f"line {number}: bad argument for '{verb}': {e}")
         steps.append((number, verb, arg))

@@ -1,6 +1,7 @@
 #include "mainwnd/CTraceBar.h"
 
 #include "mainwnd/MeterWindow.h"
+#include "panes/Dpi.h"
 #include "res/resource.h"
 
 namespace {
@@ -50,7 +51,8 @@ bool CTraceBar::create(IPaneOwner* owner) {
         return false;
     RECT client = {};
     GetClientRect(parent, &client);
-    int columnWidth = client.right - client.left - kColumnMargin;
+    // In 96-DPI pixels, as columns are inserted.
+    int columnWidth = UnscaleForWindow(parent, client.right - client.left) - kColumnMargin;
     m_list.createIn(m_hWnd, columnWidth > 0 ? columnWidth : kFallbackColumnWidth);
     CreateTransferMeter(m_hWnd);
     return true;

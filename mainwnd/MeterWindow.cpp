@@ -2,6 +2,7 @@
 
 #include "mainwnd/CTraceBar.h"
 #include "net/TransferMeter.h"
+#include "panes/Dpi.h"
 #include "res/resource.h"
 
 namespace {
@@ -31,7 +32,12 @@ void paintMeter(HWND window) {
     HDC dc = CreateCompatibleDC(target);
     HBITMAP bitmap = CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1);
     HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    // The dialog font at the meter's DPI (the stock object is sized for 96 DPI).
+    LOGFONTA look = {};
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof look, &look);
+    look.lfHeight = ScaleForWindow(window, look.lfHeight);
+    HFONT font = CreateFontIndirectA(&look);
+    HGDIOBJ oldFont = SelectObject(dc, font);
     FillRect(dc, &client, g_backBrush);
 
     const CMeterSampler& sampler = TransferMeterSampler();
@@ -50,6 +56,7 @@ void paintMeter(HWND window) {
 
     BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
     SelectObject(dc, oldFont);
+    DeleteObject(font);
     SelectObject(dc, oldBitmap);
     DeleteObject(bitmap);
     DeleteDC(dc);

@@ -1,5 +1,6 @@
 #include "panes/CBaseList.h"
 
+#include "panes/Dpi.h"
 #include "res/resource.h"
 
 #include <windowsx.h>
@@ -201,7 +202,7 @@ int CBaseList::insertColumn(int index, const CString& text, int format, int widt
     column.pszText = const_cast<char*>(text.c_str());
     if (width != -1) {
         column.mask |= LVCF_WIDTH;
-        column.cx = width;
+        column.cx = ScaleForWindow(m_hWnd, width);
     }
     if (subItem != -1) {
         column.mask |= LVCF_SUBITEM;
@@ -209,6 +210,11 @@ int CBaseList::insertColumn(int index, const CString& text, int format, int widt
     }
     return static_cast<int>(
         SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)));
+}
+
+int CBaseList::columnWidth(int column) const {
+    return UnscaleForWindow(m_hWnd,
+                            static_cast<int>(SendMessageA(m_hWnd, LVM_GETCOLUMNWIDTH, column, 0)));
 }
 
 int CBaseList::getNextItem(int start, UINT flags) const {

@@ -71,8 +71,12 @@ public:
     void deleteAllItems();
     // Empties the record store (before a refill).
     void clearRecords();
-    // Inserts a column; width and subItem are applied only when not -1.
+    // Inserts a column; width and subItem are applied only when not -1. Widths are 96-DPI
+    // pixels, scaled to the control's DPI.
     int insertColumn(int index, const CString& text, int format, int width, int subItem);
+    // A column's width in 96-DPI pixels (what to store, so that a restored width scales
+    // right on another screen).
+    int columnWidth(int column) const;
     int getNextItem(int start, UINT flags) const;
     void selectAll();
     // Index of the first selected row plus 1, or 0 when nothing is selected.

@@ -12,10 +12,10 @@
 #define IDR_POPUPS 138   // context popups, loaded afresh each time one is shown
 
 // Positions of the popups inside IDR_POPUPS.
-#define POPUP_LOCAL_LIST 0  // "1": local file list
-#define POPUP_REMOTE 1      // "2": remote list and remote tree
-#define POPUP_TRACE 2       // "3": trace list
-#define POPUP_ACCOUNTS 3    // "4": account menu of the log-on button's arrow
+#define POPUP_LOCAL_LIST 0 // "1": local file list
+#define POPUP_REMOTE 1     // "2": remote list and remote tree
+#define POPUP_TRACE 2      // "3": trace list
+#define POPUP_ACCOUNTS 3   // "4": account menu of the log-on button's arrow
 
 #define TOOLBAR_IMAGE_COUNT 8
 #define TOOLBAR_IMAGE_WIDTH 16
@@ -23,15 +23,15 @@
 
 // ---- Dialog templates ----------------------------------------------------------------------
 #define IDD_ABOUT 103
-#define IDD_ACCOUNT 130       // "Preferences": one account's details
-#define IDD_GETNAME 134       // "Specify Name"
-#define IDD_ACCOUNTS 135      // "Accounts": the account manager
-#define IDD_GETPASS 138       // "Enter Password"
-#define IDD_IMPORT 139        // "Import Accounts"
-#define IDD_EXPORT 140        // "Export Accounts"
-#define IDD_SEARCH 141        // "Search Results"
-#define IDD_SITECOMMAND 142   // "Enter SITE Parameters"
-#define IDD_GETUSERNAME 143   // "Enter Username"
+#define IDD_ACCOUNT 130     // "Preferences": one account's details
+#define IDD_GETNAME 134     // "Specify Name"
+#define IDD_ACCOUNTS 135    // "Accounts": the account manager
+#define IDD_GETPASS 138     // "Enter Password"
+#define IDD_IMPORT 139      // "Import Accounts"
+#define IDD_EXPORT 140      // "Export Accounts"
+#define IDD_SEARCH 141      // "Search Results"
+#define IDD_SITECOMMAND 142 // "Enter SITE Parameters"
+#define IDD_GETUSERNAME 143 // "Enter Username"
 
 // ---- Dialog controls -----------------------------------------------------------------------
 // Labels are found by their text; they carry no id of their own.
@@ -82,13 +82,12 @@
 #define IDC_SEARCH_REFRESH 4
 #define IDC_SEARCH_DELETE 1034
 
-
 // ---- Child windows of the main window ------------------------------------------------------
-#define IDC_TRACEBAR 1      // the trace bar's container
-#define IDC_METER 20        // the transfer meter inside the trace bar
-#define IDC_FIRST_TREE 110  // tree controls take 110, 111, ... in order of creation
-#define IDC_STATUSBAR 111   // shares its number with the second tree: route by window handle
-#define IDC_FIRST_LIST 112  // list controls take 112, 113, ... in order of creation
+#define IDC_TRACEBAR 1     // the trace bar's container
+#define IDC_METER 20       // the transfer meter inside the trace bar
+#define IDC_FIRST_TREE 110 // tree controls take 110, 111, ... in order of creation
+#define IDC_STATUSBAR 111  // shares its number with the second tree: route by window handle
+#define IDC_FIRST_LIST 112 // list controls take 112, 113, ... in order of creation
 #define IDC_TRACE_LIST 116
 #define IDC_TOOLBAR 128
 
@@ -97,33 +96,33 @@
 #define IDT_METER 1 // meter window: one sample a second
 
 // ---- Commands ------------------------------------------------------------------------------
-#define ID_ACCEL_HELPKEY 104      // Alt+"/" and Alt+"?": no handler
-#define ID_RECURSIVE_DELETE 130   // "Recursive Delete Server Directory"
-#define ID_SITE_USING_DIR 132     // "Execute SITE Command using Dir"
-#define ID_SITE_USING_FILE 133    // "Execute SITE Command using File"
-#define ID_HELP_OVERVIEW 145      // "Overview ..."
-#define ID_HELP_SUPPORT 146       // "Support Forums"
-#define ID_REMOVE_FILE 32791      // "Re&move Remote File"
-#define ID_CREATE_DIR 32792       // "&Create Server Directory"
-#define ID_CLOSE_CONNECTION 32796 // "&Close Connection"
-#define ID_RETRIEVE 32798         // "&Retrieve from Server"
-#define ID_DELETE_DIR 32799       // "&Delete Server Directory"
-#define ID_SEND 32804             // "&Send To Server"
-#define ID_ACCOUNT_MANAGER 32811  // "&Account Manager"
-#define ID_ABORT 32828            // "&Abort Current Actions"
-#define ID_REFRESH_LOCAL 32834    // "Refresh &Local List"
-#define ID_REFRESH_REMOTE 32835   // "Refresh Re&mote List"
+#define ID_ACCEL_HELPKEY 104        // Alt+"/" and Alt+"?": no handler
+#define ID_RECURSIVE_DELETE 130     // "Recursive Delete Server Directory"
+#define ID_SITE_USING_DIR 132       // "Execute SITE Command using Dir"
+#define ID_SITE_USING_FILE 133      // "Execute SITE Command using File"
+#define ID_HELP_OVERVIEW 145        // "Overview ..."
+#define ID_HELP_SUPPORT 146         // "Support Forums"
+#define ID_REMOVE_FILE 32791        // "Re&move Remote File"
+#define ID_CREATE_DIR 32792         // "&Create Server Directory"
+#define ID_CLOSE_CONNECTION 32796   // "&Close Connection"
+#define ID_RETRIEVE 32798           // "&Retrieve from Server"
+#define ID_DELETE_DIR 32799         // "&Delete Server Directory"
+#define ID_SEND 32804               // "&Send To Server"
+#define ID_ACCOUNT_MANAGER 32811    // "&Account Manager"
+#define ID_ABORT 32828              // "&Abort Current Actions"
+#define ID_REFRESH_LOCAL 32834      // "Refresh &Local List"
+#define ID_REFRESH_REMOTE 32835     // "Refresh Re&mote List"
 #define ID_ACCEL_KEYPAD_PLUS 32836  // Ctrl+Shift+keypad plus: no handler
 #define ID_ACCEL_KEYPAD_MINUS 32837 // Ctrl+Shift+keypad minus: no handler
-#define ID_PASTE 32838            // "Paste"
-#define ID_RESUME 32840           // Ctrl+Shift+Enter: resume after reconnect
-#define ID_CLEAR_TRACE 32841      // "Clear Trace Bar" / "Clear"
-#define ID_REMOTE_SEARCH 32843    // "Remote Search..."
-#define ID_ACCOUNT_FIRST 33000    // account menu items: 33000 + position in the account list
+#define ID_PASTE 32838              // "Paste"
+#define ID_RESUME 32840             // Ctrl+Shift+Enter: resume after reconnect
+#define ID_CLEAR_TRACE 32841        // "Clear Trace Bar" / "Clear"
+#define ID_REMOTE_SEARCH 32843      // "Remote Search..."
+#define ID_ACCOUNT_FIRST 33000      // account menu items: 33000 + position in the account list
 #define ID_ACCOUNT_LAST 33019
-#define ID_ABOUT 57664            // "&About Tarnwick2"
-#define ID_LOGON 57601            // "&Logon"
-#define ID_EXIT 57665             // "E&xit"
+#define ID_ABOUT 57664 // "&About Tarnwick2"
+#define ID_LOGON 57601 // "&Logon"
+#define ID_EXIT 57665  // "E&xit"
 
 // ---- Texts ---------------------------------------------------------------------------------
 #define TW_VERSION_TEXT "Tarnwick Version 2.302"

@@ -3,6 +3,7 @@
 // subclassed messages (context menu, dropped files, destruction).
 #include "panes/CBaseList.h"
 #include "res/resource.h"
+#include "tests/support/TestSupport.h"
 #include "tests/ui/UiHarness.h"
 
 #include <gtest/gtest.h>
@@ -298,4 +299,13 @@ TEST_F(BaseListTest, NoMessageReachesAListThatIsGone) {
     DestroyWindow(list.window());
     EXPECT_EQ(nullptr, list.window());
     EXPECT_EQ(0, list.getItemCount());
+}
+
+TEST_F(BaseListTest, ColumnWidthsFollowTheDpi) {
+    EXPECT_EQ(160, list.columnWidth(0));
+    testing_support::ScopedEnv dpi("TARNWICK2_DPI", "192");
+    CBaseList large;
+    ASSERT_TRUE(large.create(&host));
+    EXPECT_EQ(200, SendMessageA(large.window(), LVM_GETCOLUMNWIDTH, 0, 0));
+    EXPECT_EQ(100, large.columnWidth(0)); // stored as at 96 DPI, so it scales again on restore
 }

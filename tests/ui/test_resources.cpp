@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -375,74 +377,91 @@ TEST(Resources, ContextPopupsHaveTheirItems) {
     DestroyMenu(menu);
 }
 
-TEST(Resources, AcceleratorsMapTheirKeys) {
-    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCEL));
-    ASSERT_TRUE(table);
-    ACCEL entries[32];
-    int count = CopyAcceleratorTableA(table, entries, 32);
-    struct Expected {
-        BYTE flags;
-        WORD key;
-        WORD command;
-    };
-    const BYTE ctrl = FVIRTKEY | FCONTROL | FNOINVERT;
-    const BYTE ctrlShift = ctrl | FSHIFT;
-    const Expected expected[] = {
-        {ctrl, 'X', ID_ABORT},
-        {ctrl, 'Q', ID_CLOSE_CONNECTION},
-        {ctrlShift, VK_ADD, ID_ACCEL_KEYPAD_PLUS},
-        {ctrlShift, VK_SUBTRACT, ID_ACCEL_KEYPAD_MINUS},
-        {ctrl, 'L', ID_LOGON},
-        {ctrlShift, VK_RETURN, ID_RESUME},
-        {ctrl, 'A', ID_ACCOUNT_MANAGER},
-        {ctrl, 'S', ID_REMOTE_SEARCH},
-        {FVIRTKEY | FNOINVERT, VK_F5, ID_REFRESH_LOCAL},
-        {ctrl, VK_F5, ID_REFRESH_REMOTE},
-        {FALT | FNOINVERT, '/', ID_ACCEL_HELPKEY},
-        {FALT | FNOINVERT, '?', ID_ACCEL_HELPKEY},
-        {FVIRTKEY | FNOINVERT, VK_F1, ID_HELP_OVERVIEW},
-    };
-    ASSERT_EQ(static_cast<int>(sizeof expected / sizeof expected[0]), count);
-    for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(expected[i].flags, entries[i].fVirt) << "entry " << i;
-        EXPECT_EQ(expected[i].key, entries[i].key) << "entry " << i;
-        EXPECT_EQ(expected[i].command, entries[i].cmd) << "entry " << i;
+namespace {
+
+// "Ctrl+F5" -> (FVIRTKEY | FCONTROL, VK_F5); "Ctrl+L" -> (FVIRTKEY | FCONTROL, 'L').
+bool parseShortcut(CString text, BYTE& flags, WORD& key) {
+    flags = FVIRTKEY;
+    for (auto [prefix, flag] :
+         {std::pair<const char*, BYTE>{"Ctrl+", FCONTROL}, {"Shift+", FSHIFT}}) {
+        if (text.Find(prefix) == 0) {
+            flags |= flag;
+            text = text.Mid(static_cast<int>(strlen(prefix)));
+        }
     }
-    DestroyAcceleratorTable(table);
+    if (text.size() == 1) {
+        key = static_cast<WORD>(text[0]);
+        return true;
+    }
+    if (text.size() >= 2 && text[0] == 'F') {
+        key = static_cast<WORD>(VK_F1 + atoi(text.c_str() + 1) - 1);
+        return true;
+    }
+    return false;
 }
 
-TEST(Resources, StringTableHoldsTooltipsAndMenuHelp) {
-    const std::pair<UINT, const char*> texts[] = {
-        {ID_REMOVE_FILE, "Delete file(s) from server"},
-        {ID_CREATE_DIR, "Create remote directory"},
-        {ID_CLOSE_CONNECTION, "Close Server Connection"},
-        {ID_RETRIEVE, "Retrieve files(s) from Server"},
-        {ID_DELETE_DIR, "Delete remote directory"},
-        {ID_SEND, "Send File(s) to Server"},
-        {ID_ACCOUNT_MANAGER, "Modify Accounts"},
-        {ID_ABORT, "Abort currently running actions"},
-        {ID_REFRESH_LOCAL, "Refresh local list"},
-        {ID_REFRESH_REMOTE, "refresh remote list"},
-        {ID_PASTE, "Paste file(s) from clipboard"},
-        {ID_CLEAR_TRACE, "Clear trace bar"},
-        {ID_REMOTE_SEARCH, "Do wildcard remote search"},
-        {ID_ACCOUNT_FIRST, "Accounts"},
-        {ID_LOGON, "Logon to Server"},
-        {ID_ABOUT, "About Box"},
-        {ID_EXIT, "Exit Tarnwick"},
+} // namespace
+
+TEST(Resources, MenuShortcutsMatchTheAcceleratorTable) {
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCEL));
+    ASSERT_TRUE(table);
+    std::vector<ACCEL> entries(32);
+    entries.resize(CopyAcceleratorTableA(table, entries.data(), 32));
+    DestroyAcceleratorTable(table);
+    EXPECT_EQ(13u, entries.size());
+    auto has = [&](BYTE flags, WORD key, WORD command) {
+        for (const ACCEL& entry : entries) {
+            if ((entry.fVirt & ~FNOINVERT) == flags && entry.key == key && entry.cmd == command)
+                return true;
+        }
+        return false;
     };
+    for (const ACCEL& entry : entries)
+        EXPECT_TRUE(entry.fVirt & FNOINVERT) << "command " << entry.cmd << " flashes the menu";
+
+    // Every shortcut a menu item shows is in the table, for that item's command.
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINMENU));
+    int shown = 0;
+    for (int p = 0; p < GetMenuItemCount(menu); ++p) {
+        for (const auto& [text, id] : itemsOf(GetSubMenu(menu, p))) {
+            int tab = text.Find('\t');
+            if (tab < 0)
+                continue;
+            BYTE flags = 0;
+            WORD key = 0;
+            ASSERT_TRUE(parseShortcut(text.Mid(tab + 1), flags, key)) << text;
+            EXPECT_TRUE(has(flags, key, static_cast<WORD>(id))) << text;
+            ++shown;
+        }
+    }
+    DestroyMenu(menu);
+    EXPECT_EQ(7, shown);
+    // And the keys no menu shows.
+    EXPECT_TRUE(has(FVIRTKEY | FCONTROL | FSHIFT, VK_RETURN, ID_RESUME));
+    EXPECT_TRUE(has(FVIRTKEY | FCONTROL | FSHIFT, VK_ADD, ID_ACCEL_KEYPAD_PLUS));
+    EXPECT_TRUE(has(FVIRTKEY | FCONTROL | FSHIFT, VK_SUBTRACT, ID_ACCEL_KEYPAD_MINUS));
+    EXPECT_TRUE(has(FVIRTKEY, VK_F1, ID_HELP_OVERVIEW));
+    EXPECT_TRUE(has(FALT, '/', ID_ACCEL_HELPKEY)); // characters, not virtual keys
+    EXPECT_TRUE(has(FALT, '?', ID_ACCEL_HELPKEY));
+}
+
+TEST(Resources, ToolbarCommandsHaveTooltipsAndSomeCommandsNoHelp) {
     HINSTANCE module = GetModuleHandleA(nullptr);
-    for (const auto& [id, text] : texts) {
+    auto text = [&](UINT id) {
         char buffer[80] = "";
-        EXPECT_GT(LoadStringA(module, id, buffer, sizeof buffer), 0) << id;
-        EXPECT_STREQ(text, buffer) << id;
-    }
-    // These commands show "Ready" in the status bar: they must have no text.
+        LoadStringA(module, id, buffer, sizeof buffer);
+        return CString(buffer);
+    };
+    EXPECT_EQ("Logon to Server", text(ID_LOGON));
+    EXPECT_EQ("Retrieve files(s) from Server", text(ID_RETRIEVE));
+    for (UINT id : {ID_CLOSE_CONNECTION, ID_SEND, ID_CREATE_DIR, ID_DELETE_DIR, ID_REMOVE_FILE,
+                    ID_ABORT, ID_ACCOUNT_MANAGER, ID_REFRESH_LOCAL, ID_REFRESH_REMOTE, ID_PASTE,
+                    ID_CLEAR_TRACE, ID_REMOTE_SEARCH, ID_ACCOUNT_FIRST, ID_ABOUT, ID_EXIT})
+        EXPECT_FALSE(text(id).empty()) << id;
+    // These show "Ready" in the status bar: they must have no text.
     for (UINT id : {ID_RECURSIVE_DELETE, ID_SITE_USING_DIR, ID_SITE_USING_FILE, ID_HELP_OVERVIEW,
-                    ID_HELP_SUPPORT, ID_RESUME}) {
-        char buffer[80] = "";
-        EXPECT_EQ(0, LoadStringA(module, id, buffer, sizeof buffer)) << id;
-    }
+                    ID_HELP_SUPPORT, ID_RESUME})
+        EXPECT_EQ("", text(id)) << id;
 }
 
 TEST(Resources, ToolbarStripHasEightImagesOf16By15) {
@@ -456,6 +475,33 @@ TEST(Resources, ToolbarStripHasEightImagesOf16By15) {
     EXPECT_EQ(16, TOOLBAR_IMAGE_WIDTH);
     EXPECT_EQ(15, TOOLBAR_IMAGE_HEIGHT);
     DeleteObject(strip);
+}
+
+TEST(Resources, ToolbarStripMakesEightButtonImages) {
+    // A toolbar made from the strip the way the main window makes its own.
+    HostWindow host(400, 60, "Tarnwick2 - toolbar");
+    TBBUTTON buttons[TOOLBAR_IMAGE_COUNT] = {};
+    for (int i = 0; i < TOOLBAR_IMAGE_COUNT; ++i) {
+        buttons[i].iBitmap = i;
+        buttons[i].idCommand = 100 + i;
+        buttons[i].fsState = TBSTATE_ENABLED;
+        buttons[i].fsStyle = BTNS_BUTTON;
+    }
+    HWND toolbar = CreateToolbarEx(
+        host.ownerWindow(), WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT, IDC_TOOLBAR,
+        TOOLBAR_IMAGE_COUNT, GetModuleHandleA(nullptr), IDB_TOOLBAR, buttons, TOOLBAR_IMAGE_COUNT,
+        0, 0, TOOLBAR_IMAGE_WIDTH, TOOLBAR_IMAGE_HEIGHT, sizeof(TBBUTTON));
+    ASSERT_TRUE(toolbar);
+    EXPECT_EQ(TOOLBAR_IMAGE_COUNT, SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+    auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(toolbar, TB_GETIMAGELIST, 0, 0));
+    ASSERT_TRUE(images);
+    EXPECT_EQ(TOOLBAR_IMAGE_COUNT, ImageList_GetImageCount(images));
+    int width = 0;
+    int height = 0;
+    ImageList_GetIconSize(images, &width, &height);
+    EXPECT_EQ(TOOLBAR_IMAGE_WIDTH, width);
+    EXPECT_EQ(TOOLBAR_IMAGE_HEIGHT, height);
+    EXPECT_TRUE(SaveScreenshot(host.ownerWindow(), "toolbar.png"));
 }
 
 TEST(Resources, IconComesInSmallAndLargeSizes) {

@@ -37,6 +37,13 @@ prepare_prefix() {
         wineboot -i </dev/null >/dev/null 2>&1
         wineserver -w
     fi
+    # Xvfb has no window manager: Wine then draws the windows' frames itself, as Windows
+    # does, and does not wait for a manager to confirm that a closed window is gone (which
+    # costs seconds per dialog).
+    if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+        wineserver -w
+    fi
 }
 
 # Wine's helper processes (services, devices, the desktop) outlive the program that started

@@ -1,0 +1,149 @@
+// The portable rules of the window code: the meter's sampling and chart, the prompts'
+// desktop centring and the trees' path joining.
+#include "accounts/DialogPlacement.h"
+#include "mainwnd/MeterSampler.h"
+#include "panes/TreePath.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A clock the test moves by hand.
+struct FakeClock {
+    uint32_t now = 0;
+    std::function<uint32_t()> source() {
+        return [this] { return now; };
+    }
+};
+
+} // namespace
+
+TEST(MeterSampler, BurstThenIdleSecondsGiveOneFullBarAndEmptyColumns) {
+    FakeClock clock;
+    CMeterSampler meter(clock.source());
+    EXPECT_FALSE(meter.add(10000)); // starts the first period
+    for (int second = 1; second <= 4; ++second) {
+        clock.now += 1000;
+        EXPECT_TRUE(meter.add(0)) << second;
+    }
+    ASSERT_EQ(4u, meter.samples().size());
+    EXPECT_EQ(10000, meter.samples()[0]);
+    EXPECT_EQ(0, meter.samples()[3]);
+    EXPECT_EQ(10000, meter.maxBytesPerSec());
+
+    auto bars = MeterBars(meter.samples(), meter.maxBytesPerSec(), 40, 600);
+    ASSERT_EQ(4u, bars.size());
+    EXPECT_EQ(5, bars[0].left);
+    EXPECT_EQ(10, bars[0].right);
+    EXPECT_EQ(0, bars[0].top); // the largest sample reaches the top
+    for (size_t i = 1; i < bars.size(); ++i) {
+        EXPECT_EQ(40, bars[i].top) << i; // idle: no bar above the baseline
+        EXPECT_EQ(5 * static_cast<int>(i + 1), bars[i].left);
+    }
+}
+
+TEST(MeterSampler, PeriodsCloseOnlyAfterAboutASecondAndRatesAreScaledToIt) {
+    FakeClock clock;
+    CMeterSampler meter(clock.source());
+    meter.add(0);
+    clock.now += 500;
+    EXPECT_FALSE(meter.add(3000)); // still the same period
+    clock.now += 1000;             // 1.5 s in all
+    EXPECT_TRUE(meter.add(0));
+    ASSERT_EQ(1u, meter.samples().size());
+    EXPECT_EQ(2000, meter.samples()[0]); // 3000 bytes over 1.5 s
+
+    // A tick that comes a little early still closes its period (one sample per tick).
+    clock.now += CMeterSampler::kMinPeriodMs;
+    EXPECT_TRUE(meter.add(900));
+    EXPECT_EQ(1000, meter.samples().back());
+    clock.now += CMeterSampler::kMinPeriodMs - 1;
+    EXPECT_FALSE(meter.add(0));
+}
+
+TEST(MeterSampler, MaximumIsNeverLoweredAndNegativeCountsAreIgnored) {
+    FakeClock clock;
+    CMeterSampler meter(clock.source());
+    meter.add(5000);
+    clock.now += 1000;
+    meter.add(0);
+    clock.now += 1000;
+    meter.add(-2);
+    clock.now += 1000;
+    meter.add(0);
+    EXPECT_EQ(5000, meter.maxBytesPerSec());
+    EXPECT_EQ(0, meter.samples().back());
+    EXPECT_EQ("Max Bytes/Sec 5000", MeterText(meter.maxBytesPerSec()));
+    EXPECT_EQ("Max Bytes/Sec 0", MeterText(0));
+}
+
+TEST(MeterSampler, ClockWrapAroundStillClosesPeriods) {
+    FakeClock clock;
+    clock.now = 0xFFFFFF00u;
+    CMeterSampler meter(clock.source());
+    meter.add(1000);
+    clock.now += 1000; // wraps past zero
+    EXPECT_TRUE(meter.add(0));
+    EXPECT_EQ(1000, meter.samples().back());
+}
+
+TEST(MeterSampler, KeepsThreeHundredSamplesAndTheChartScrolls) {
+    FakeClock clock;
+    CMeterSampler meter(clock.source());
+    meter.add(0);
+    for (int i = 1; i <= 301; ++i) {
+        clock.now += 1000;
+        meter.add(i == 1 ? 7000 : 1000);
+    }
+    ASSERT_EQ(CMeterSampler::kMaxSamples, meter.samples().size());
+    // The first period's sample (7000) has gone; its maximum stays.
+    EXPECT_EQ(1000, meter.samples().front());
+    EXPECT_EQ(7000, meter.maxBytesPerSec());
+
+    auto wide = MeterBars(meter.samples(), meter.maxBytesPerSec(), 70, 2000);
+    ASSERT_EQ(300u, wide.size());
+    EXPECT_EQ(5, wide.front().left);
+    EXPECT_EQ(1500, wide.back().left);
+    EXPECT_EQ(60, wide.front().top); // 1000 of 7000 over a 70-pixel chart: 10 pixels high
+}
+
+TEST(MeterBars, NarrowMeterShowsTheNewestColumns) {
+    std::deque<int64_t> samples;
+    for (int i = 1; i <= 50; ++i)
+        samples.push_back(i * 10);
+    auto bars = MeterBars(samples, 500, 100, 103); // room for 19 columns (5..100)
+    ASSERT_EQ(19u, bars.size());
+    EXPECT_EQ(5, bars.front().left);
+    EXPECT_EQ(100, bars.back().right);
+    EXPECT_EQ(0, bars.back().top);                          // the newest, 500, is the maximum
+    EXPECT_EQ(100 - 32 * 10 * 100 / 500, bars.front().top); // sample 32 comes first
+
+    EXPECT_TRUE(MeterBars(samples, 500, 0, 400).empty()); // no room above the caption
+    EXPECT_TRUE(MeterBars(samples, 500, 100, 9).empty());
+    EXPECT_TRUE(MeterBars({}, 0, 100, 400).empty());
+}
+
+TEST(DialogPlacement, CentresTheClientAreaOnTheDesktop) {
+    DialogOrigin origin = CentreOnDesktop(0, 0, 1024, 768, 300, 80);
+    EXPECT_EQ(362, origin.left);
+    EXPECT_EQ(344, origin.top);
+    // Odd remainders round toward zero; a desktop not at the origin shifts the result.
+    origin = CentreOnDesktop(-1280, 0, 0, 1024, 301, 81);
+    EXPECT_EQ(-790, origin.left);
+    EXPECT_EQ(471, origin.top);
+}
+
+TEST(TreePath, LocalPathsUseBackslashesAndCollapseDoubles) {
+    EXPECT_EQ("C:\\Windows", JoinTreePath({"C:\\", "Windows"}, true));
+    EXPECT_EQ("C:\\Windows\\System32", JoinTreePath({"C:\\", "Windows", "System32"}, true));
+    EXPECT_EQ("", JoinTreePath({}, true));
+    EXPECT_EQ("D:\\a\\b", JoinTreePath({"D:\\\\", "a/", "b"}, true));
+}
+
+TEST(TreePath, RemotePathsUseSlashesAndCollapseDoubles) {
+    EXPECT_EQ("/pub/data", JoinTreePath({"/", "pub", "data"}, false));
+    EXPECT_EQ("/home/user/dir", JoinTreePath({"/home/user", "dir"}, false));
+    EXPECT_EQ("/a/b/c", JoinTreePath({"\\a\\", "b\\", "c"}, false));
+    // Runs longer than two collapse too.
+    EXPECT_EQ("/x/y", JoinTreePath({"///x", "//y"}, false));
+}

@@ -1,5 +1,5 @@
 # Entry points for a fresh Debian machine.
-.PHONY: test deps native win clean
+.PHONY: test deps run demo clean
 
 # Installs what is missing, builds both targets, runs all suites.
 test: deps
@@ -7,6 +7,14 @@ test: deps
 
 deps:
 	tools/install-deps.sh
+
+# Builds Tarnwick2.exe and runs it under Wine on this display, with the user's settings.
+run: deps
+	tools/run-program.sh
+
+# The same with a local demo FTP server and a demo account as the current one.
+demo: deps
+	tools/run-program.sh demo
 
 clean:
 	rm -rf build

@@ -77,7 +77,11 @@ void CTraceBar::addLine(const CString& text, int level) {
         m_list.deleteAllItems();
     if (level > kMaxShownLevel)
         return;
-    m_list.insertItem(0, text, 0);
+    // Reply lines come with their CR LF, which a list row would show as boxes.
+    CString shown = text;
+    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
+        shown.pop_back();
+    m_list.insertItem(0, shown, 0);
 }
 
 void CTraceBar::clear() {

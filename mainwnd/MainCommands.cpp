@@ -1,0 +1,96 @@
+// The main window's command dispatch and the commands of this window itself.
+#include "mainwnd/CMyMainWnd.h"
+
+#include "res/resource.h"
+#include "settings/Accounts.h"
+#include "settings/Prefs.h"
+
+#include <commctrl.h>
+
+bool CMyMainWnd::onCommand(int id) {
+    if (id >= ID_ACCOUNT_FIRST && id <= ID_ACCOUNT_LAST) {
+        chooseAccount(id - ID_ACCOUNT_FIRST);
+        return true;
+    }
+    switch (id) {
+    case ID_LOGON: logOn(); return true;
+    case ID_CLOSE_CONNECTION: disconnect(); return true;
+    case ID_ABORT: abortAll(); return true;
+    case ID_RESUME: resumeAfterReconnect(); return true;
+    case ID_CLEAR_TRACE: m_traceBar.clear(); return true;
+    case ID_EXIT: SendMessageA(m_hWnd, WM_CLOSE, 0, 0); return true;
+    default: return false;
+    }
+}
+
+void CMyMainWnd::logOn() {
+    CString name = GetPrefString(PREFS_SECTION, "DEFAULT", "");
+    if (!name.empty()) {
+        if (m_bConnected)
+            disconnect();
+        m_queue.submit("LOGIN", name, "");
+        return;
+    }
+    if (MessageBoxA(m_hWnd,
+                    "You must create an account before you can log on.\nDo you want to enter "
+                    "the account manager?",
+                    "Tarnwick", MB_YESNO) != IDYES)
+        return;
+    MessageBoxA(m_hWnd,
+                "The account manager is not part of this version yet.\nAdd an account with "
+                "the settings file or the command line.",
+                "Tarnwick", MB_OK | MB_ICONINFORMATION);
+    updateTitle();
+}
+
+void CMyMainWnd::disconnect() {
+    m_queue.submit("QUIT", "", "");
+    m_bConnected = false;
+    m_remotePath = "";
+}
+
+void CMyMainWnd::abortAll() {
+    m_queue.submit("ABOR", "", "");
+    trace("Abort complete", TRACE_DETAIL);
+}
+
+void CMyMainWnd::resumeAfterReconnect() {
+    if (!m_bConnected) {
+        PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
+        return;
+    }
+    m_queue.retireCurrent();
+    m_queue.restoreStack();
+    m_queue.submit("", "", "");
+}
+
+void CMyMainWnd::chooseAccount(int index) {
+    if (m_bConnected)
+        disconnect();
+    std::vector<CString> names = AccountNames(false);
+    CString name = index >= 0 && static_cast<size_t>(index) < names.size()
+                       ? names[static_cast<size_t>(index)]
+                       : CString();
+    SetPrefString(PREFS_SECTION, "DEFAULT", name.c_str());
+    updateTitle();
+}
+
+void CMyMainWnd::showAccountMenu() {
+    HMENU menu = LoadMenuA(m_hInstance, MAKEINTRESOURCEA(IDR_POPUPS));
+    if (!menu)
+        return;
+    HMENU popup = GetSubMenu(menu, POPUP_ACCOUNTS);
+    DeleteMenu(popup, 0, MF_BYPOSITION); // the "account" placeholder
+    const CString current = GetPrefString(PREFS_SECTION, "DEFAULT", "");
+    std::vector<CString> names = AccountNames(true);
+    for (size_t i = 0; i < names.size(); ++i) {
+        AppendMenuA(popup, MF_STRING, ID_ACCOUNT_FIRST + i, names[i].c_str());
+        if (names[i] == current)
+            SetMenuDefaultItem(popup, static_cast<UINT>(i), TRUE);
+    }
+    RECT button;
+    GetWindowRect(m_toolBar.m_hWnd, &button);
+    TrackPopupMenu(popup, 0, button.left < 0 ? 0 : button.left, button.bottom, 0, m_hWnd,
+                   nullptr);
+    DestroyMenu(menu);
+}

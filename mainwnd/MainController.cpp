@@ -1,0 +1,104 @@
+// The main window as the engine's controller: what each engine event becomes.
+#include "mainwnd/CMyMainWnd.h"
+
+#include "accounts/Prompts.h"
+#include "engine/Command.h"
+#include "res/resource.h"
+#include "settings/Prefs.h"
+
+void CMyMainWnd::trace(const CString& text, int level) {
+    const size_t pending = m_queue.pendingCount();
+    CString status = FormatString("Commands left to complete %ld", static_cast<long>(pending));
+    if (pending != 0) {
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    } else {
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+        status = "Ready";
+    }
+    setStatus(status);
+    m_traceBar.addLine(text, level);
+    // The queue moves on from here: every state change is traced.
+    setQueueTimer();
+}
+
+bool CMyMainWnd::notify(const CString& text, int event, CString& reply) {
+    switch (event) {
+    case EV_CONNECT_FAILED: return onConnectionError(text, reply);
+    case EV_REMOTE_DIR: onRemoteDir(text); return true;
+    case EV_PROGRESS: m_traceBar.addLine(text, TRACE_DETAIL); return true;
+    case EV_SERVER_ERROR: return onServerError(text, reply);
+    case EV_ASK_PASSWORD:
+    case EV_ASK_USER: return onLogOnPrompt(event, reply);
+    case EV_GET_REMOTE_DIR: reply = m_remotePath; return true;
+    case EV_CONNECTION_STATE:
+        m_bConnected = text == "Y";
+        if (m_bConnected) {
+            m_queue.submit("PWD", "", "");
+            setQueueTimer();
+        }
+        return true;
+    default: return true; // the panes' events come with the panes
+    }
+}
+
+bool CMyMainWnd::onConnectionError(const CString& text, CString& reply) {
+    m_bConnected = false;
+    CString message = "FTP error\n" + text + "\nWould you like to retry or cancel?";
+    int answer = MessageBoxA(m_hWnd, message.c_str(), "Tarnwick", MB_RETRYCANCEL | MB_ICONQUESTION);
+    CCommand* current = m_queue.currentCommand();
+    if (answer == IDRETRY) {
+        if (current) {
+            current->markForRetry();
+            m_queue.retireCurrent();
+            m_queue.saveStack();
+        }
+        PostMessageA(m_hWnd, WM_COMMAND, ID_RESUME, 0);
+    } else {
+        m_remotePath = "";
+        if (current)
+            current->setState(CMD_FINISHED);
+        reply = "N";
+        PostMessageA(m_hWnd, WM_COMMAND, ID_ABORT, 0);
+    }
+    return true;
+}
+
+bool CMyMainWnd::onServerError(const CString& text, CString& reply) {
+    if (CCommand* current = m_queue.currentCommand())
+        current->setState(CMD_ERROR);
+    CString message = "The Ftp Servere Responded with the error\n\n\t" + text + "\nwhilst " +
+                      reply + "\n\n\tDo you want to continue?";
+    if (MessageBoxA(m_hWnd, message.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        PostMessageA(m_hWnd, WM_COMMAND, ID_ABORT, 0);
+        reply = "Y";
+    }
+    return true;
+}
+
+bool CMyMainWnd::onLogOnPrompt(int event, CString& reply) {
+    CString account = GetPrefString(PREFS_SECTION, "DEFAULT", "");
+    bool confirmed = false;
+    CString entered;
+    if (event == EV_ASK_PASSWORD) {
+        CGetPassDlg dialog(account);
+        confirmed = dialog.DoModal(m_hWnd) == IDOK;
+        entered = dialog.m_password;
+    } else {
+        CGetUserNameDlg dialog(account);
+        confirmed = dialog.DoModal(m_hWnd) == IDOK;
+        entered = dialog.m_user;
+    }
+    if (!confirmed) {
+        disconnect();
+        return false;
+    }
+    reply = entered.Trim();
+    return true;
+}
+
+void CMyMainWnd::onRemoteDir(const CString& text) {
+    CString path = text;
+    path.Replace("\\", "/");
+    // The remote panes list the folder once they exist; until then the folder is only known.
+    m_remotePath = path;
+}

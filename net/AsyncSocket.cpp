@@ -12,6 +12,22 @@ CString Ipv4Text(const in_addr& address) {
     return FormatString("%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
 }
 
+bool ResolveIpv4(const CString& host, unsigned port, sockaddr_in& address) {
+    addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
+        WSASetLastError(WSAHOST_NOT_FOUND);
+        return false;
+    }
+    memcpy(&address, found->ai_addr, sizeof address);
+    freeaddrinfo(found);
+    address.sin_port = htons(static_cast<unsigned short>(port));
+    return true;
+}
+
 void CAsyncSocket::OnReceive(int) {}
 void CAsyncSocket::OnConnect(int) {}
 void CAsyncSocket::OnClose(int) {}

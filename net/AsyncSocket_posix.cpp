@@ -238,20 +238,12 @@ bool CAsyncSocket::EnumNetworkEvents(WSANETWORKEVENTS* events) {
 }
 
 bool CAsyncSocket::Connect(const CString& host, unsigned port) {
-    addrinfo hints;
-    memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
+    sockaddr_in remote;
+    if (!ResolveIpv4(host, port, remote)) {
         Close();
         WSASetLastError(WSAHOST_NOT_FOUND);
         return false;
     }
-    sockaddr_in remote;
-    memcpy(&remote, found->ai_addr, sizeof remote);
-    freeaddrinfo(found);
-    remote.sin_port = htons(static_cast<unsigned short>(port));
     int r = connect(m_hSocket, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
     if (r != 0 && errno != EINPROGRESS) {
         setLastErrno();

@@ -31,20 +31,24 @@ void CFtpDataManager::OnConnect(int error) {
     m_pCommand->onReply(DataConnectFailedLine(error));
 }
 
-void CFtpDataManager::OnReceive(int) {
-    ControllerTrace("<<< Data Manager Receive", TRACE_STATE);
-    if (!m_pCommand)
-        return; // the data waits in the socket until a command wants it
-    CommandCallScope scope;
+void CFtpDataManager::drain() {
     char block[kBlock + 1];
     while (m_pCommand) {
         int n = Receive(block, kBlock, 0);
         if (n <= 0)
             break;
-        addBytes(n);
-        block[n] = '\0';
+        addBytes(n); // the meter counts every byte, also those drained at the close
+        block[n] = '\0'; // a block can also be read as text
         m_pCommand->eventData(block, n);
     }
+}
+
+void CFtpDataManager::OnReceive(int) {
+    ControllerTrace("<<< Data Manager Receive", TRACE_STATE);
+    if (!m_pCommand)
+        return; // the data waits in the socket until a command wants it
+    CommandCallScope scope;
+    drain();
 }
 
 void CFtpDataManager::OnClose(int) {
@@ -52,15 +56,7 @@ void CFtpDataManager::OnClose(int) {
     if (!m_pCommand)
         return;
     CommandCallScope scope;
-    char block[kBlock + 1];
-    while (m_pCommand) {
-        int n = Receive(block, kBlock, 0);
-        if (n <= 0)
-            break;
-        addBytes(n); // the meter counts every byte, however it arrived
-        block[n] = '\0';
-        m_pCommand->eventData(block, n);
-    }
+    drain();
     ControllerTrace("<<< Data Manager Closed", TRACE_STATE);
     GetDataListener().Close();
     Close();

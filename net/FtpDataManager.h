@@ -15,6 +15,10 @@ public:
     void OnReceive(int error) override;
     void OnClose(int error) override;
     void OnSend(int error) override;
+
+private:
+    // Hands every block waiting in the socket to the command, 10000 bytes at a time.
+    void drain();
 };
 
 class CFtpDataServerManager : public CAsyncSocket {

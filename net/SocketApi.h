@@ -80,6 +80,9 @@ void WSASetLastError(int error);
 int WinsockErrorFromErrno(int error);
 #endif
 
-// Orders the engine's 32-bit address text ("a.b.c.d") from a network-order IPv4 address.
 #include "common/CString.h"
+// The dotted text ("a.b.c.d") of a network-order IPv4 address.
 CString Ipv4Text(const in_addr& address);
+// Resolves a host name or dotted text to an IPv4 address with the port; false (last error
+// WSAHOST_NOT_FOUND) when it cannot.
+bool ResolveIpv4(const CString& host, unsigned port, sockaddr_in& address);

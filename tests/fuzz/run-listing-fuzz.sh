@@ -38,7 +38,9 @@ for name in os.listdir(data):
 PY
 
 cd "$out"
-./fuzz_listing -runs=0 "$top/tests/fuzz/regressions" seeds
+regressions=()
+[ -d "$top/tests/fuzz/regressions" ] && regressions=("$top/tests/fuzz/regressions")
+./fuzz_listing -runs=0 "${regressions[@]}" seeds
 if [ "$seconds" -gt 0 ]; then
     ./fuzz_listing -max_total_time="$seconds" -max_len=4096 -dict="$top/tests/fuzz/listing.dict" \
         -print_final_stats=1 -artifact_prefix="$out/" corpus seeds

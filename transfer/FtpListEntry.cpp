@@ -27,17 +27,14 @@ bool IsDigit(char c) {
 int64_t ReadSize(const char* b, const char* e) {
     if (b == e)
         return -1;
+    uint64_t value = 0;
     for (const char* p = b; p < e; ++p) {
-        if (!IsDigit(*p))
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9 || value > (static_cast<uint64_t>(INT64_MAX) - digit) / 10)
             return -1;
+        value = value * 10 + digit;
     }
-    while (e - b > 1 && *b == '0')
-        ++b;
-    static const char kMax[] = "9223372036854775807";
-    const size_t n = static_cast<size_t>(e - b);
-    if (n > sizeof kMax - 1 || (n == sizeof kMax - 1 && std::memcmp(b, kMax, n) > 0))
-        return -1;
-    return static_cast<int64_t>(CFtpListEntry::readNumber(b, n));
+    return static_cast<int64_t>(value);
 }
 
 // Where the name of a link ends: before the first " -> " (what follows is the link target).
@@ -53,22 +50,30 @@ const char* FindArrow(const char* b, const char* e) {
 
 } // namespace
 
+namespace {
+
+// Or-ing 0x20 into a byte equals a lower-case letter exactly when the byte is that letter in
+// either case, so keys built this way compare case-blind without making other bytes match.
+constexpr uint32_t MonthKey(unsigned char a, unsigned char b, unsigned char c) {
+    return (static_cast<uint32_t>(a | 0x20) << 16) | (static_cast<uint32_t>(b | 0x20) << 8) |
+           static_cast<uint32_t>(c | 0x20);
+}
+
+constexpr uint32_t kMonthKeys[12] = {
+    MonthKey('j', 'a', 'n'), MonthKey('f', 'e', 'b'), MonthKey('m', 'a', 'r'),
+    MonthKey('a', 'p', 'r'), MonthKey('m', 'a', 'y'), MonthKey('j', 'u', 'n'),
+    MonthKey('j', 'u', 'l'), MonthKey('a', 'u', 'g'), MonthKey('s', 'e', 'p'),
+    MonthKey('o', 'c', 't'), MonthKey('n', 'o', 'v'), MonthKey('d', 'e', 'c')};
+
+} // namespace
+
 int CFtpListEntry::monthIndex(const char* token, size_t length) {
     if (length != 3)
         return -1;
-    // Or-ing 0x20 into a byte equals a lower-case letter exactly when the byte is that letter
-    // in either case, so this compares case-blind without touching other bytes' meaning.
-    auto key = [](unsigned char a, unsigned char b, unsigned char c) {
-        return (static_cast<uint32_t>(a | 0x20) << 16) | (static_cast<uint32_t>(b | 0x20) << 8) |
-               static_cast<uint32_t>(c | 0x20);
-    };
-    static const char kMonths[12][4] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                        "jul", "aug", "sep", "oct", "nov", "dec"};
     const auto* t = reinterpret_cast<const unsigned char*>(token);
-    const uint32_t k = key(t[0], t[1], t[2]);
+    const uint32_t key = MonthKey(t[0], t[1], t[2]);
     for (int i = 0; i < 12; ++i) {
-        const auto* m = reinterpret_cast<const unsigned char*>(kMonths[i]);
-        if (k == key(m[0], m[1], m[2]))
+        if (key == kMonthKeys[i])
             return i;
     }
     return -1;

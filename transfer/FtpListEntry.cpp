@@ -48,10 +48,6 @@ const char* FindArrow(const char* b, const char* e) {
     return nullptr;
 }
 
-} // namespace
-
-namespace {
-
 // Or-ing 0x20 into a byte equals a lower-case letter exactly when the byte is that letter in
 // either case, so keys built this way compare case-blind without making other bytes match.
 constexpr uint32_t MonthKey(unsigned char a, unsigned char b, unsigned char c) {
@@ -242,9 +238,10 @@ bool CFtpListEntry::parseUnix(const char* b, const char* e) {
 // NAME.EXT;version  size  day-MON-year hour:minute... e.g. "LOGS.DIR;1  2  3-NOV-2003 11:20 [FTP]"
 //
 // The name is the text before ";version", and a folder's name also loses ".DIR". That is what
-// a user knows the entry by and what the server accepts back: RETR of "README.TXT" fetches the
-// newest version, and "LOGS" is the folder's name in a path, where "LOGS.DIR" is not. Keeping
-// ";1" would also put a ";" into every local file name a download creates.
+// a user knows the entry by and what the server takes back: RETR of "README.TXT" fetches the
+// newest version, and in a path a folder goes by "LOGS", not by the "LOGS.DIR" file that holds
+// it. Keeping ";1" would also put a ";" into every local file a download creates. The case is
+// kept as the server sent it.
 bool CFtpListEntry::parseVms(const char* b, const char* e) {
     layout = ListLayout::Vms;
     const char* semi = static_cast<const char*>(std::memchr(b, ';', static_cast<size_t>(e - b)));

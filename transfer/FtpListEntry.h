@@ -54,7 +54,8 @@ public:
     // -1 when the token is no month.
     static int monthIndex(const char* token, size_t length);
     // Reads a token as decimal, value = value * 10 + (c - '0') for every character, with no
-    // check that the characters are digits (wrapping modulo 2^64 on absurd input).
+    // check that the characters are digits (wrapping modulo 2^64 on absurd input). Sizes are
+    // not read this way: a size that is no plain number must stay unknown, not become one.
     static uint64_t readNumber(const char* token, size_t length);
 
 private:

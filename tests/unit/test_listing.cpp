@@ -1,5 +1,5 @@
-// The listing-line parser and the splitter on hand-written lines, on listings captured from
-// real servers, and on lines a hostile server could send.
+// The listing-line parser on hand-written lines: every layout and its edge cases, the month and
+// number rules, what the record keeps beyond the name, and never reading past the line.
 #include "transfer/FtpListEntry.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ struct Parsed {
     bool valid = false;
     bool isDir = false;
     std::string name;
-    CFtpListEntry entry; // pieces point into `line`
+    CFtpListEntry entry; // pieces point into `line`, whose block moves along with it
     std::vector<char> line;
 };
 

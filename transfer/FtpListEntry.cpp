@@ -286,13 +286,18 @@ bool CFtpListEntry::parseMsDos(const char* b, const char* e) {
         return false;
     if (!SkipTo(p, e, ':') || !SkipRun(p, e, ':')) // hour
         return false;
-    while (p < e && *p != 'A' && *p != 'P') // minute
+    // The minutes end at the A or P of "AM"/"PM", or, in the 24-hour form servers also send
+    // ("13:08  <DIR>  Program Files"), at the blank: ending only at A or P would run on into
+    // the size or the name and read a folder as a file named after the rest of its name.
+    while (p < e && *p != 'A' && *p != 'P' && *p != ' ') // minute
         ++p;
     if (p == e)
         return false;
-    ++p;
-    if (p < e && *p == 'M')
+    if (*p == 'A' || *p == 'P') {
         ++p;
+        if (p < e && *p == 'M')
+            ++p;
+    }
     date = {b, p};
     if (!SkipRun(p, e, ' '))
         return false;

@@ -97,7 +97,11 @@ TEST(ListEntry, MsDosLayout) {
     ExpectNoEntry("11-05-03  02:14PM       ");
     ExpectNoEntry("11-05-03  02:14PM       <DIR>");
     ExpectNoEntry("11-05-03  02:14PM       <DIR>     ");
-    ExpectNoEntry("11-05-03 02:14 2048 x"); // no A or P to end the minutes
+    // The 24-hour form: the minutes end at the blank.
+    ExpectEntry("12-05-96  17:03         <DIR>          Program Files", true, "Program Files");
+    ExpectEntry("11-05-03 02:14 2048 x", false, "x");
+    ExpectNoEntry("11-05-03  17:03");
+    ExpectNoEntry("11-05-03  17:03   ");
 }
 
 TEST(ListEntry, VmsLayout) {

@@ -127,13 +127,20 @@ bool EngineTest::idle() const {
     return queue.pendingCount() == 0 && (!current || current->getState() == CMD_FINISHED);
 }
 
-bool EngineTest::waitIdle(int timeoutMs) {
-    return WaitFor([&] { return idle(); }, timeoutMs);
+::testing::AssertionResult EngineTest::waitIdle(int timeoutMs) {
+    if (WaitFor([&] { return idle(); }, timeoutMs))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the queue did not finish its work\n" << history();
 }
 
 CCommand* EngineTest::run(const CString& name, const CString& arg1, const CString& arg2) {
     queue.submit(name, arg1, arg2);
-    return waitIdle() ? queue.currentCommand() : nullptr;
+    ::testing::AssertionResult done = waitIdle();
+    if (!done) {
+        ADD_FAILURE() << name << " " << arg1 << ": " << done.message();
+        return nullptr;
+    }
+    return queue.currentCommand();
 }
 
 bool EngineTest::replied(const char* code, size_t from) const {

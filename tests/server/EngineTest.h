@@ -64,9 +64,9 @@ protected:
     ::testing::AssertionResult logOn();
     // Nothing pending, and the current command (if any) finished.
     bool idle() const;
-    bool waitIdle(int timeoutMs = kWaitMs);
+    ::testing::AssertionResult waitIdle(int timeoutMs = kWaitMs);
     // Submits one request and waits until the queue is idle again; the command that ran last
-    // (null when the queue did not get there in time).
+    // (null, and a failure, when the queue did not get there in time).
     CCommand* run(const CString& name, const CString& arg1 = "", const CString& arg2 = "");
     // Whether a final reply line with code has been traced after the first `from` protocol
     // lines; waitReply waits for one.

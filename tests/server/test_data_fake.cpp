@@ -117,7 +117,7 @@ TEST_F(FakeData, ARefusedPasvIsReportedOnceAndItsOwnerFinishes) {
     queue.submit("TreeLIST", "/a", "");
     queue.submit("TreeLIST", "/b", "");
     queue.submit("PWD", "", "");
-    ASSERT_TRUE(waitIdle()) << history() << fake->transcript();
+    ASSERT_TRUE(waitIdle()) << fake->transcript();
     EXPECT_EQ(queue.currentCommand()->getName(), "PWD");
     auto boxes = controller.notesOf(EV_SERVER_ERROR);
     ASSERT_EQ(boxes.size(), 2u);

@@ -193,7 +193,7 @@ TEST_P(RealData, QuitClosesEverySocket) {
     CCommand* quit = run("QUIT");
     ASSERT_NE(quit, nullptr);
     EXPECT_EQ(quit->getName(), "QUIT");
-    EXPECT_TRUE(waitReply("221", from));
+    EXPECT_TRUE(waitReply("221", from)) << history();
     EXPECT_FALSE(GetControlSocket().IsOpen());
     EXPECT_FALSE(GetDataConnection().IsOpen());
     EXPECT_FALSE(GetDataListener().IsOpen());

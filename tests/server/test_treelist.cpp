@@ -96,7 +96,7 @@ TEST_P(FakeTreeList, CompletesWhicheverComesLast) {
     useFake(*fake);
     ASSERT_TRUE(logOn());
     CCommand* tree = run("TreeLIST", "/dir", "");
-    ASSERT_NE(tree, nullptr) << history();
+    ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->getName(), "TreeLIST");
     EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
     EXPECT_EQ(listings["/dir"], "a\r\nb\r\n");
@@ -136,7 +136,7 @@ TEST_F(TreeListTest, AnEmptyPathListsTheFolderTheWindowShows) {
     useFake(*fake);
     ASSERT_TRUE(logOn());
     controller.remoteDir = "/shown/here";
-    ASSERT_NE(run("TreeLIST", "  ", ""), nullptr) << history();
+    ASSERT_NE(run("TreeLIST", "  ", ""), nullptr);
     EXPECT_EQ(controller.count(EV_GET_REMOTE_DIR), 1);
     EXPECT_EQ(controller.tracedLevel("Getting Directory Listing for /shown/here"), TRACE_COMMAND);
     EXPECT_EQ(listings["/shown/here"], "z\r\n");

@@ -110,8 +110,10 @@ bool CPASVCommand::onReply(const CString& line) {
         if (IsHoldingErrorCode(key))
             setState(CMD_ERROR);
         // The box has been shown for PASV; the owner can never get its data channel, and
-        // waiting on would hold the queue until the user aborts.
-        if (m_nStep == 0 && m_pOwner && m_pOwner->getState() == CMD_STARTED) {
+        // waiting on would hold the queue until the user aborts. The controller may have put
+        // the owner (the queue's current command) into the error state while the box was
+        // open; it is finished all the same.
+        if (m_nStep == 0 && m_pOwner && m_pOwner->getState() != CMD_FINISHED) {
             m_nStep = 1;
             m_pOwner->setState(CMD_FINISHED);
         }

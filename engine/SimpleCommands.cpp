@@ -94,8 +94,14 @@ static void closeAllSockets() {
 
 bool CQUITCommand::execute(const CString& arg1, const CString& arg2) {
     CString address;
-    if (ControlConnectionPresent(address))
+    if (ControlConnectionPresent(address)) {
+        // The session ends: a data connection still open or connecting belongs to nothing
+        // now, and a late event of it (a connect the server's goodbye has reset) would reach
+        // this command as a failed data connection and end it before the server's reply.
+        GetDataConnection().Close();
+        GetDataListener().Close();
         return CCommand::execute(arg1, arg2);
+    }
     m_strArg1 = arg1;
     m_strArg2 = arg2;
     closeAllSockets();

@@ -48,6 +48,8 @@ void TestController::post(unsigned id, std::function<void()> action) {
 
 bool TestController::notify(const CString& text, int event, CString& reply) {
     notes.push_back(Note{text, event, reply});
+    if (onNotify)
+        onNotify(text, event);
     if (answer)
         return answer(text, event, reply);
     switch (event) {

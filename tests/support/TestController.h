@@ -42,6 +42,9 @@ public:
     std::function<bool(int event, CString& entered)> prompt;
     // Overrides everything above for one test when set; return value as notify's.
     std::function<bool(const CString& text, int event, CString& reply)> answer;
+    // Sees every notification before it is answered, to look at the engine at that moment or
+    // to change the world before the answer takes effect (say, the account a retry uses).
+    std::function<void(const CString& text, int event)> onNotify;
     CString remoteDir; // the answer to event 6
 
     bool connected = false; // as the window tracks it through events 0 and 10

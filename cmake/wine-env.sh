@@ -56,6 +56,13 @@ start_services() {
 
 case "$cmd" in
 up)
+    # An environment that is up already (a repeated run) is reused, not started twice.
+    if [ -f "$state" ]; then
+        xpid=$(sed -n 's/.*XPID=\([0-9]*\).*/\1/p' "$state")
+        if [ -z "$xpid" ] || kill -0 "$xpid" 2>/dev/null; then
+            exit 0
+        fi
+    fi
     xpid=""
     if [ -z "${DISPLAY:-}" ]; then
         read -r disp xpid < <(start_xvfb) || exit 1

@@ -17,7 +17,9 @@ bool CLoginCommand::execute(const CString& accountName, const CString& ignored) 
     m_strSection = AccountSection(accountName);
     m_strStatus = "Logging into account " + accountName;
     if (isAnonymous(m_strSection)) {
-        m_strUser = "Anonymous";
+        // The name as RFC 1635 spells it: servers that compare it case-sensitively (pyftpdlib)
+        // refuse "Anonymous", and every server that accepts that accepts this.
+        m_strUser = kAnonymousUser;
         m_strPassword = GetPrefString(PREFS_SECTION, "ANOYMOUSNAME", "");
     } else {
         m_strUser = GetPrefString(m_strSection.c_str(), "USER", "NEEDTOSETUSER");

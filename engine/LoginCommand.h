@@ -4,6 +4,9 @@
 // sent, 3 ACCT sent, 4 done.
 #include "engine/Command.h"
 
+// The user name of an anonymous log-on.
+constexpr const char kAnonymousUser[] = "anonymous";
+
 class CLoginCommand : public CCommand {
 public:
     CLoginCommand() : CCommand("LOGIN") {}

@@ -56,6 +56,10 @@ void CMyMainWnd::abortAll() {
 
 void CMyMainWnd::resumeAfterReconnect() {
     if (!m_bConnected) {
+        // The work saved when the connection was lost goes back into the queue first: it then
+        // runs after the log-on and its PWD, as the Retry answer promised. Left saved, it would
+        // wait for the user to ask for it.
+        m_queue.restoreStack();
         PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
         return;
     }

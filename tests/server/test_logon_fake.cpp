@@ -139,7 +139,7 @@ TEST_F(FakeLogOn, AnEmptyUserIsAskedForAndCancellingSendsNoUserButQuit) {
 }
 
 TEST_F(FakeLogOn, AnAnonymousAccountNeverAsksForThePassword) {
-    start("reply 220 Fake ready\nexpect USER Anonymous\nreply 331 Guest, your e-mail\n"
+    start("reply 220 Fake ready\nexpect USER anonymous\nreply 331 Guest, your e-mail\n"
           "expect PASS guest@example.com\nreply 230 Welcome\n" +
           kTwoPwd);
     SetPrefString(kSection, "ANONYMOUS", "Y");
@@ -147,7 +147,7 @@ TEST_F(FakeLogOn, AnAnonymousAccountNeverAsksForThePassword) {
     ASSERT_TRUE(logOn());
     EXPECT_EQ(controller.count(EV_ASK_PASSWORD), 0);
     EXPECT_EQ(controller.count(EV_ASK_USER), 0);
-    EXPECT_EQ(dialogue().sent[0], "USER Anonymous");
+    EXPECT_EQ(dialogue().sent[0], "USER anonymous");
 }
 
 TEST_F(FakeLogOn, AnAccountWithoutAUserKeyLogsOnAsNeedToSetUser) {
@@ -207,7 +207,9 @@ TEST_F(ConnectionFailure, CancelAbortsAllWork) {
 }
 
 TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
-    start(kFakeLogOn + std::string("expect CWD /work\nreply 250 Changed\n"));
+    start("reply 220 Fake ready\nexpect USER tester\nreply 331 Password please\n"
+          "expect PASS word\nreply 230 Logged in\nexpect PWD\nreply 257 \"/\" is current\n"
+          "expect CWD /work\nreply 250 Changed\nexpect PWD\nreply 257 \"/work\" is current\n");
     SetPrefInt(kSection, "PORT", testing_support::UnusedLoopbackPort());
     controller.retryAfterConnectionError = true;
     CString heldName, heldCode;
@@ -222,20 +224,17 @@ TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
     ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
     ASSERT_TRUE(queue.submit("CWD", "/work", ""));
 
-    // Refused: the log-on is marked and kept, the CWD saved; the retry logs on again.
-    ASSERT_TRUE(WaitFor([&] { return controller.connected && idle(); }, kWaitMs))
+    // Refused: the log-on is marked and kept, the CWD saved; the retry puts the CWD back and
+    // logs on again, and the CWD runs after the log-on's PWD without anyone asking for it.
+    ASSERT_TRUE(WaitFor([&] { return controller.connected && idle() && dialogue().sent.size() == 4; },
+                        kWaitMs))
         << ::testing::PrintToString(dialogue().all);
     EXPECT_EQ(notified(EV_CONNECT_FAILED), std::vector<CString>{"Could Not Connect To Server!"});
     EXPECT_EQ(heldName, "LOGIN");
     EXPECT_EQ(heldCode, "777");
-    EXPECT_EQ(debug, "SAVE STACK BEGIN\n CWD , /work ,  , 0\nSAVE STACK END\n");
-    EXPECT_EQ(dialogue().sent, (std::vector<CString>{"USER tester", "PWD", "PWD"}));
-
-    // The saved work comes back with the window's resume command.
-    controller.resumeAfterReconnect();
-    ASSERT_TRUE(
-        WaitFor([&] { return idle() && queue.currentCommand()->getName() == "CWD"; }, kWaitMs));
-    EXPECT_EQ(dialogue().sent.back(), "CWD /work");
+    EXPECT_EQ(debug, "SAVE STACK BEGIN\n CWD , /work ,  , 0\nSAVE STACK END\n"
+                     "RESTORE STACK BEGIN\n CWD , /work ,  , 0\nRESTORE STACK END\n");
+    EXPECT_EQ(dialogue().sent, (std::vector<CString>{"USER tester", "PWD", "CWD /work", "PWD"}));
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
 }
 

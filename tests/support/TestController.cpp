@@ -128,6 +128,8 @@ void TestController::resumeAfterReconnect() {
         m_queue->restoreStack();
         m_queue->submit("", "", "");
     } else {
+        // The saved work goes back first, so that it runs after the log-on (and its PWD).
+        m_queue->restoreStack();
         post(kLogOnTimer, [this] { logOn(); });
     }
 }

@@ -64,6 +64,9 @@ bool CSTORCommand::onReply(const CString& line) {
         if (key == "200") {
             m_nStep = 1;
             sendCommandLine("STOR", m_strRemoteFolder + "/" + m_strFileName, "");
+            // The connection said so only once; it will not say it again.
+            if (m_bWritable)
+                onSendReady();
         }
     } else if (key == "226" || key == "250") {
         closeDataSide();
@@ -110,6 +113,12 @@ bool CSTORCommand::start() {
 bool CSTORCommand::onSendReady() {
     if (m_nState == CMD_FINISHED || m_nState == CMD_ERROR || m_bHandedOver || m_nBrokenError >= 0)
         return true;
+    if (m_nStep == 0) {
+        // Some servers connect in active mode as soon as they have the PORT, before they know
+        // what the connection is for: the file waits until STOR has gone out.
+        m_bWritable = true;
+        return true;
+    }
     if (!m_bStarted && !start())
         return true;
     reportProgress();

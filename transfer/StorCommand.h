@@ -42,6 +42,7 @@ private:
     CString m_strRemoteFolder;
     CString m_strLocalFolder;
     bool m_bStarted = false;
+    bool m_bWritable = false;   // the data connection could take data before STOR was sent
     bool m_bEnd = false;        // the file has been read to its end
     bool m_bHandedOver = false; // every byte went into the data connection, which we closed
     int m_nBrokenError = -1;    // the data connection failed mid-file (error, 0 for a close)

@@ -22,6 +22,10 @@ static bool passiveMode() {
 }
 
 void setupDataChannel(CCommand& owner) {
+    // A data connection left from an earlier transfer (a server may close it only after its
+    // error reply) must not deliver its late end to this owner, nor close this owner's
+    // listener with it.
+    GetDataConnection().Close();
     if (passiveMode()) {
         CPASVCommand& pasv = GetPassiveCommand();
         pasv.m_pOwner = &owner;

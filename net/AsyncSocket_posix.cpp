@@ -207,11 +207,18 @@ bool CAsyncSocket::EnumNetworkEvents(WSANETWORKEVENTS* events) {
         events->lNetworkEvents |= bit;
         events->iErrorCode[index] = error;
     };
+    int resetError = 0;
     if (m_phase == Phase::Connecting && (r & (POLLOUT | POLLERR | POLLHUP))) {
         int error = socketError(m_hSocket);
+        // A reset (not a refusal) means the connection was made and then broken before this
+        // look: Winsock would have reported the connect as made, then the data and the close.
+        if (error == WSAECONNRESET) {
+            resetError = error;
+            error = 0;
+        }
         report(FD_CONNECT, FD_CONNECT_BIT, error);
         m_phase = error ? Phase::Failed : Phase::Connected;
-        m_writeWanted = error == 0;
+        m_writeWanted = error == 0 && resetError == 0;
     }
     if (m_phase == Phase::Listening && m_acceptEnabled && (r & POLLIN)) {
         report(FD_ACCEPT, FD_ACCEPT_BIT, 0);
@@ -229,7 +236,8 @@ bool CAsyncSocket::EnumNetworkEvents(WSANETWORKEVENTS* events) {
             m_writeWanted = false;
         }
         if (!m_closeReported && (r & (POLLRDHUP | POLLHUP | POLLERR))) {
-            report(FD_CLOSE, FD_CLOSE_BIT, (r & POLLERR) ? socketError(m_hSocket) : 0);
+            int error = resetError ? resetError : (r & POLLERR) ? socketError(m_hSocket) : 0;
+            report(FD_CLOSE, FD_CLOSE_BIT, error);
             m_closeReported = true;
         }
     }

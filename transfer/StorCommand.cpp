@@ -64,12 +64,31 @@ bool CSTORCommand::onReply(const CString& line) {
         if (key == "200") {
             m_nStep = 1;
             sendCommandLine("STOR", m_strRemoteFolder + "/" + m_strFileName, "");
+            // The connection said so only once; it will not say it again.
+            if (m_bWritable)
+                onSendReady();
         }
     } else if (key == "226" || key == "250") {
         closeDataSide();
+        if (!m_bHandedOver) {
+            // The server took an early end of the data for the end of the file.
+            CString cause = m_nBrokenError > 0 ? FormatString(" (error %d)", m_nBrokenError) : "";
+            reportError(FormatString("Upload failed: the data connection for %s ended after "
+                                     "%lld bytes%s; the server holds an incomplete file",
+                                     m_strFileName.c_str(), static_cast<long long>(m_nSent),
+                                     cause.c_str()));
+            return true;
+        }
         setState(CMD_FINISHED);
     }
     return true;
+}
+
+bool CSTORCommand::eventData(const char* data, int length) {
+    bool result = CCommand::eventData(data, length);
+    if (length == -1 && !m_bHandedOver && m_nBrokenError < 0)
+        broken(0);
+    return result;
 }
 
 bool CSTORCommand::start() {
@@ -92,8 +111,14 @@ bool CSTORCommand::start() {
 }
 
 bool CSTORCommand::onSendReady() {
-    if (m_nState == CMD_FINISHED || m_nState == CMD_ERROR)
+    if (m_nState == CMD_FINISHED || m_nState == CMD_ERROR || m_bHandedOver || m_nBrokenError >= 0)
         return true;
+    if (m_nStep == 0) {
+        // Some servers connect in active mode as soon as they have the PORT, before they know
+        // what the connection is for: the file waits until STOR has gone out.
+        m_bWritable = true;
+        return true;
+    }
     if (!m_bStarted && !start())
         return true;
     reportProgress();
@@ -124,12 +149,7 @@ bool CSTORCommand::onSendReady() {
                 }
                 return true;
             }
-            ControllerTrace(FormatString("Error Writing File %s/%s code %ld >>>",
-                                         m_strLocalFolder.c_str(), m_strFileName.c_str(),
-                                         static_cast<long>(error)),
-                            TRACE_COMMAND);
-            setState(CMD_FINISHED);
-            finish();
+            broken(error);
             return true;
         }
         m_nSent += sent;
@@ -155,11 +175,23 @@ void CSTORCommand::reportProgress() {
 }
 
 void CSTORCommand::finish() {
+    m_bHandedOver = true;
     m_file.Close();
     ControllerTrace(FormatString("Finished Writing File %s/%s count %lld >>>",
                                  m_strLocalFolder.c_str(), m_strFileName.c_str(),
                                  static_cast<long long>(m_nSent)),
                     TRACE_COMMAND);
+    closeDataSide();
+}
+
+// Finishing here would leave the server's coming error reply to whatever command runs next,
+// and a missing reply would pass for success: the reply to STOR decides (onReply).
+void CSTORCommand::broken(int error) {
+    m_nBrokenError = error;
+    ControllerTrace(FormatString("Error Writing File %s/%s code %ld >>>", m_strLocalFolder.c_str(),
+                                 m_strFileName.c_str(), static_cast<long>(error)),
+                    TRACE_COMMAND);
+    m_file.Close();
     closeDataSide();
 }
 

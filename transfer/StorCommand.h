@@ -3,7 +3,9 @@
 // and pushed into the data connection whenever it can take more, until it would block; bytes
 // it did not take are read again from the file next time. When the whole file is handed over
 // the data connection is closed and the server's 226 completes the command. A restored upload
-// restarts 10000 bytes before the point it had reached, with REST.
+// restarts 10000 bytes before the point it had reached, with REST. An upload whose data
+// connection failed before the whole file was handed over is a failure whatever the server
+// answers; the command waits for that answer, so the next command gets its own replies.
 // Steps: 0 until the data channel is ready, 1 after STOR has been sent.
 #include "common/Files.h"
 #include "engine/Command.h"
@@ -23,6 +25,8 @@ public:
     void setOption(int64_t option) override;
     bool onReply(const CString& line) override;
     bool onSendReady() override;
+    // The data connection's end: before the whole file was handed over, it broke.
+    bool eventData(const char* data, int length) override;
 
     CString localFolder() const { return m_strLocalFolder; }
     CString fileName() const { return m_strFileName; }
@@ -31,13 +35,17 @@ private:
     bool start();
     void reportProgress();
     void finish();
+    void broken(int error);
     void fail(const CString& text);
 
     CString m_strFileName;
     CString m_strRemoteFolder;
     CString m_strLocalFolder;
     bool m_bStarted = false;
-    bool m_bEnd = false; // the file has been read to its end
+    bool m_bWritable = false;   // the data connection could take data before STOR was sent
+    bool m_bEnd = false;        // the file has been read to its end
+    bool m_bHandedOver = false; // every byte went into the data connection, which we closed
+    int m_nBrokenError = -1;    // the data connection failed mid-file (error, 0 for a close)
     files::CLocalFile m_file;
     int64_t m_nSent = 0; // counted from the start of the file; a restart offset counts as sent
     int m_nPending = 0;  // read from the file, not yet sent

@@ -95,6 +95,26 @@ TEST_F(AsyncSocketTest, ConnectReadAndCloseReportedTogetherRunInOrder) {
     EXPECT_EQ(sock.closeError, 0);
 }
 
+// A fast peer can accept, send and reset before the loop first looks at the socket: the
+// connection was made all the same, so the connect succeeded and the reset is its close.
+TEST_F(AsyncSocketTest, AConnectionResetBeforeTheLoopLooksWasStillMade) {
+    RawPeer peer;
+    ASSERT_GT(peer.Listen(), 0);
+    RecordingSocket sock;
+    ASSERT_TRUE(sock.Create(0, SOCK_STREAM, nullptr));
+    ASSERT_TRUE(sock.Connect("127.0.0.1", static_cast<unsigned>(peer.port())));
+    ASSERT_TRUE(peer.Accept());
+    ASSERT_TRUE(peer.Send("hello"));
+    peer.Reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(WaitFor([&] { return sock.saw("close"); }));
+    EXPECT_EQ(sock.connectError, 0);
+    EXPECT_EQ(sock.withoutSends().front(), "connect");
+    if (!RunningUnderWine()) {
+        EXPECT_NE(sock.closeError, 0);
+    }
+}
+
 TEST_F(AsyncSocketTest, RefusedConnectReportsWinsockRefusal) {
     RecordingSocket sock;
     ASSERT_TRUE(sock.Create(0, SOCK_STREAM, nullptr));

@@ -47,7 +47,8 @@ void TestController::post(unsigned id, std::function<void()> action) {
 }
 
 bool TestController::notify(const CString& text, int event, CString& reply) {
-    notes.push_back(Note{text, event, reply});
+    if (keepTraces || event != EV_PROGRESS)
+        notes.push_back(Note{text, event, reply});
     if (onNotify)
         onNotify(text, event);
     if (answer)
@@ -110,7 +111,8 @@ bool TestController::onServerError(CString& reply) {
 }
 
 void TestController::trace(const CString& text, int level) {
-    traces.emplace_back(text, level);
+    if (keepTraces)
+        traces.emplace_back(text, level);
     schedulePump();
 }
 

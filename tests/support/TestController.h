@@ -48,6 +48,9 @@ public:
     CString remoteDir; // the answer to event 6
 
     bool connected = false; // as the window tracks it through events 0 and 10
+    // Long headless runs (the transfer benchmark's driver) switch this off: trace lines and
+    // progress notes, hundreds of thousands of them, are then not kept; other notes still are.
+    bool keepTraces = true;
     std::vector<std::pair<CString, int>> traces;
     std::vector<Note> notes;
 

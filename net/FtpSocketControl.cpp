@@ -121,15 +121,20 @@ void CFtpSocketControl::OnConnect(int error) {
 void CFtpSocketControl::OnClose(int error) {
     CommandCallScope scope;
     if (error == 0) {
-        // The server ended the session in order (after 221, or an idle time-out): nothing to
-        // tell the user, but the connection is gone. Closing our end lets the next request
-        // offer to connect again instead of writing into a dead connection and waiting.
-        if (IsOpen()) {
-            Close();
+        if (!IsOpen())
+            return;
+        // A command still waiting for its reply can never get it: for it, the connection
+        // broke, and the user is told as for a reset.
+        const bool waiting = m_pCommand && m_pCommand->getState() == CMD_STARTED;
+        // Otherwise the server ended the session in order (after 221, or an idle time-out):
+        // nothing to tell the user, but the connection is gone. Closing our end lets the next
+        // request offer to connect again instead of writing into a dead connection.
+        Close();
+        if (!waiting) {
             CString state = "N";
             ControllerNotify(state, EV_CONNECTION_STATE, state);
+            return;
         }
-        return;
     }
     CString reply;
     ControllerNotify("Server Connection Closed!", EV_CONNECT_FAILED, reply);

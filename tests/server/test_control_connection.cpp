@@ -154,6 +154,18 @@ TEST_F(ControlConnectionTest, OrderlyCloseAfter221ShowsNoBox) {
     EXPECT_EQ(controller.notesOf(EV_CONNECTION_STATE).back().text, "N");
 }
 
+TEST_F(ControlConnectionTest, AServerThatHangsUpOnAWaitingCommandBrokeTheConnection) {
+    RecordingCommand command("CWD");
+    connect(command);
+    ASSERT_TRUE(command.execute("/pub", ""));
+    EXPECT_EQ(peer.ReceiveUntil("\r\n"), "CWD /pub\r\n");
+    peer.Close(); // no reply: the command would wait for ever
+    ASSERT_TRUE(WaitFor([&] { return controller.count(EV_CONNECT_FAILED) == 1; }));
+    EXPECT_EQ(controller.notesOf(EV_CONNECT_FAILED)[0].text, "Server Connection Closed!");
+    EXPECT_EQ(command.lines, std::vector<CString>{"777"});
+    EXPECT_FALSE(GetControlSocket().IsOpen());
+}
+
 TEST_F(ControlConnectionTest, NegativeReplyToARunningCommandIsReportedOnceItEnds) {
     RecordingCommand command("PWD");
     connect(command);

@@ -56,11 +56,12 @@ void CMyMainWnd::abortAll() {
 
 void CMyMainWnd::resumeAfterReconnect() {
     if (!m_bConnected) {
-        // The work saved when the connection was lost goes back into the queue first: it then
-        // runs after the log-on and its PWD, as the Retry answer promised. Left saved, it would
-        // wait for the user to ask for it.
+        // The work saved when the connection was lost goes back into the queue, and the
+        // log-on starts at once: it then runs after the log-on and its PWD, as the Retry answer
+        // promised. (Left saved, it would wait for the user to ask for it; with the log-on only
+        // posted, the queue's timer could start it first, unconnected.)
         m_queue.restoreStack();
-        PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
+        logOn();
         return;
     }
     m_queue.retireCurrent();

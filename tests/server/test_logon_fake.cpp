@@ -236,6 +236,7 @@ TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
                      "RESTORE STACK BEGIN\n CWD , /work ,  , 0\nRESTORE STACK END\n");
     EXPECT_EQ(dialogue().sent, (std::vector<CString>{"USER tester", "PWD", "CWD /work", "PWD"}));
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
+    EXPECT_EQ(questions, 0); // the work never ran ahead of the log-on, unconnected
 }
 
 } // namespace

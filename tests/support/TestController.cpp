@@ -13,7 +13,6 @@ namespace {
 constexpr unsigned kPumpTimer = 1;
 constexpr unsigned kAbortTimer = 101;
 constexpr unsigned kResumeTimer = 102;
-constexpr unsigned kLogOnTimer = 103;
 } // namespace
 
 void PrepareLoop() {
@@ -32,7 +31,7 @@ TestController::TestController(CCommandQueue* queue) : m_queue(queue) {
 }
 
 TestController::~TestController() {
-    for (unsigned id : {kPumpTimer, kAbortTimer, kResumeTimer, kLogOnTimer})
+    for (unsigned id : {kPumpTimer, kAbortTimer, kResumeTimer})
         UiLoop::KillTimer(id);
     SetCallBackController(nullptr);
 }
@@ -130,9 +129,11 @@ void TestController::resumeAfterReconnect() {
         m_queue->restoreStack();
         m_queue->submit("", "", "");
     } else {
-        // The saved work goes back first, so that it runs after the log-on (and its PWD).
+        // The saved work goes back, and the log-on starts at once: with the log-on running
+        // the queue holds the work until the log-on and its PWD are done. (Posting the log-on
+        // would let a pump start the work first, unconnected.)
         m_queue->restoreStack();
-        post(kLogOnTimer, [this] { logOn(); });
+        logOn();
     }
 }
 

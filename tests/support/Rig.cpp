@@ -113,8 +113,6 @@ std::unique_ptr<Server> Start(const char* kind, const std::string& script) {
             server->m_user = value;
         else if (key == "password")
             server->m_password = value;
-        else if (key == "anonwrite")
-            server->m_anonWrite = value;
         at = end + 1;
     }
     if (server->m_id <= 0 || server->m_port <= 0)

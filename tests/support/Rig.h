@@ -39,9 +39,6 @@ public:
     // The account with a password (the fake server accepts whatever its script says).
     const CString& user() const { return m_user; }
     const CString& password() const { return m_password; }
-    // The remote folder where anonymous may upload: "/" (pyftpdlib) or "/pub" (vsftpd, which
-    // does not let anonymous write into its root).
-    const CString& anonymousUploadFolder() const { return m_anonWrite; }
     // The fake server's record of the dialogue: every command line it received, and events as
     // lines starting with "* ". With waitMs > 0 it first waits (at most that long) for the
     // dialogue to end, which it does once the client has closed the control connection.
@@ -57,7 +54,6 @@ private:
     CString m_root;
     CString m_user;
     CString m_password;
-    CString m_anonWrite;
 };
 
 // pyftpdlib: user "tw" / "secret" and anonymous, both with full rights on the root.

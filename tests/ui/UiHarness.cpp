@@ -142,26 +142,11 @@ BOOL CALLBACK visitTopLevel(HWND window, LPARAM param) {
     return TRUE;
 }
 
-BOOL CALLBACK visitChild(HWND window, LPARAM param) {
-    auto* query = reinterpret_cast<WindowQuery*>(param);
-    if (matches(window, *query)) {
-        query->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 } // namespace
 
 HWND FindThreadWindow(const char* className, const char* title) {
     WindowQuery query = {className, title, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), &visitTopLevel, reinterpret_cast<LPARAM>(&query));
-    return query.found;
-}
-
-HWND FindChildByText(HWND parent, const char* className, const char* text) {
-    WindowQuery query = {className, text, nullptr};
-    EnumChildWindows(parent, &visitChild, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 

@@ -50,7 +50,6 @@ public:
 
     // WM_COMMAND ids received, oldest first.
     const std::vector<int>& commands() const { return m_commands; }
-    void clearCommands() { m_commands.clear(); }
 
 private:
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -87,8 +86,6 @@ void ClickButton(HWND dialog, int id);
 bool IsChecked(HWND dialog, int id);
 // The control's class name ("Button", "Edit", "SysListView32", ...).
 CString ClassOf(HWND window);
-// A child of parent of the class whose text is text (labels are found this way).
-HWND FindChildByText(HWND parent, const char* className, const char* text);
 
 // Left button down and up at (x, y) in window's client coordinates.
 void Click(HWND window, int x, int y);

@@ -157,24 +157,6 @@ TEST_F(BaseTreeTest, RightClickOpensTheMenuOnceThenSelectsTheClickedNode) {
     EXPECT_EQ(second, tree.getSelection());   // and the clicked node is selected afterwards
 }
 
-TEST_F(BaseTreeTest, TreesGetConsecutiveIdsAndTheirStyle) {
-    ProbeTree local(true);
-    ProbeTree remote(false);
-    make(local);
-    make(remote);
-    EXPECT_GE(local.controlId(), IDC_FIRST_TREE);
-    EXPECT_EQ(local.controlId() + 1, remote.controlId());
-    EXPECT_EQ(remote.controlId(), GetDlgCtrlID(remote.window()));
-    EXPECT_EQ(&remote, CMyBaseTree::fromHandle(remote.window()));
-    LONG style = GetWindowLongA(local.window(), GWL_STYLE);
-    const LONG wanted = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
-    EXPECT_EQ(wanted, style & 0xFFFF);
-    EXPECT_EQ(host.smallImageList(), reinterpret_cast<HIMAGELIST>(SendMessageA(
-                                         local.window(), TVM_GETIMAGELIST, TVSIL_NORMAL, 0)));
-    EXPECT_TRUE(local.create(&host)); // once only
-    EXPECT_EQ(local.controlId() + 1, remote.controlId());
-}
-
 TEST_F(BaseTreeTest, NoMessageReachesATreeThatIsGone) {
     HWND control = nullptr;
     {

@@ -1,19 +1,14 @@
 #include "panes/CBaseList.h"
 
+#include "panes/ControlMap.h"
 #include "panes/Dpi.h"
 #include "res/resource.h"
 
 #include <windowsx.h>
 
-#include <map>
-
 namespace {
 
-// Controls whose messages reach their list object (user-interface thread only).
-std::map<HWND, CBaseList*>& listMap() {
-    static std::map<HWND, CBaseList*> map;
-    return map;
-}
+using ListMap = CControlMap<CBaseList>;
 
 int g_nextListId = IDC_FIRST_LIST;
 
@@ -84,8 +79,7 @@ void CBaseList::attach(HWND control) {
 }
 
 CBaseList* CBaseList::fromHandle(HWND control) {
-    auto it = listMap().find(control);
-    return it == listMap().end() ? nullptr : it->second;
+    return ListMap::find(control);
 }
 
 void CBaseList::subclass(HWND control) {
@@ -94,19 +88,12 @@ void CBaseList::subclass(HWND control) {
     if (!control)
         return;
     m_controlId = GetDlgCtrlID(control);
-    listMap()[control] = this;
-    m_oldProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&sharedProc)));
+    m_oldProc = ListMap::install(control, this, &sharedProc);
 }
 
-// Gives the control back its own procedure, so that no message can reach this object once
-// it is gone (or once the control is).
 void CBaseList::unsubclass() {
-    if (m_hWnd && m_oldProc) {
-        if (IsWindow(m_hWnd))
-            SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_oldProc));
-        listMap().erase(m_hWnd);
-    }
+    if (m_hWnd && m_oldProc)
+        ListMap::restore(m_hWnd, m_oldProc);
     m_oldProc = nullptr;
 }
 

@@ -1,21 +1,17 @@
 #include "panes/CMyBaseTree.h"
 
+#include "panes/ControlMap.h"
 #include "panes/TreePath.h"
 #include "res/resource.h"
 
 #include <windowsx.h>
 
 #include <cstring>
-#include <map>
 #include <vector>
 
 namespace {
 
-// Controls whose messages reach their tree object (user-interface thread only).
-std::map<HWND, CMyBaseTree*>& treeMap() {
-    static std::map<HWND, CMyBaseTree*> map;
-    return map;
-}
+using TreeMap = CControlMap<CMyBaseTree>;
 
 int g_nextTreeId = IDC_FIRST_TREE;
 
@@ -58,8 +54,7 @@ void CMyBaseTree::initRoot() {}
 void CMyBaseTree::onContextMenu(int, int) {}
 
 CMyBaseTree* CMyBaseTree::fromHandle(HWND control) {
-    auto it = treeMap().find(control);
-    return it == treeMap().end() ? nullptr : it->second;
+    return TreeMap::find(control);
 }
 
 bool CMyBaseTree::onNotify(NMHDR* header, LRESULT* result) {
@@ -114,17 +109,12 @@ void CMyBaseTree::onRightClick() {
 void CMyBaseTree::subclass(HWND control) {
     unsubclass();
     m_hWnd = control;
-    treeMap()[control] = this;
-    m_oldProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&sharedProc)));
+    m_oldProc = TreeMap::install(control, this, &sharedProc);
 }
 
 void CMyBaseTree::unsubclass() {
-    if (m_hWnd && m_oldProc) {
-        if (IsWindow(m_hWnd))
-            SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_oldProc));
-        treeMap().erase(m_hWnd);
-    }
+    if (m_hWnd && m_oldProc)
+        TreeMap::restore(m_hWnd, m_oldProc);
     m_oldProc = nullptr;
 }
 

@@ -1,8 +1,8 @@
 // The program's resources as the program loads them: every dialog template opens through
-// CMyBaseDialog::DoModal and lays out its controls without overlaps or cut texts; password
-// fields hide what is typed; every shortcut a menu shows works; the toolbar strip makes its
-// buttons; the manifest gets us common controls 6. Each dialog is also photographed into
-// artifacts/dialog-<id>.png.
+// CMyBaseDialog::DoModal and lays out its controls without overlaps or cut texts; Escape
+// cannot press a button that acts; password fields hide what is typed; every shortcut a menu
+// shows works; the toolbar strip makes its buttons; the manifest gets us common controls 6.
+// Each dialog is also photographed into artifacts/dialog-<id>.png.
 #include "accounts/CMyBaseDialog.h"
 #include "res/resource.h"
 #include "tests/ui/UiHarness.h"
@@ -111,6 +111,13 @@ TEST(Resources, EveryDialogTemplateOpensTidily) {
                                       EXPECT_EQ(&view, CMyBaseDialog::fromHandle(dialog));
                                       expectTidyLayout(dialog);
                                       expectTextsFit(dialog);
+                                      // Escape sends IDCANCEL: a button with that id must
+                                      // only close the dialog.
+                                      if (GetDlgItem(dialog, IDCANCEL)) {
+                                          CString text = GetText(dialog, IDCANCEL);
+                                          EXPECT_TRUE(text == "Cancel" || text == "Close")
+                                              << text;
+                                      }
                                       std::string name = "dialog-" + std::to_string(id) + ".png";
                                       EXPECT_TRUE(SaveScreenshot(dialog, name.c_str()));
                                       EndDialog(dialog, 77);

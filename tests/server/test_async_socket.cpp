@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 using namespace testing_support;
@@ -75,20 +76,26 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return sock.saw("connect"); }));
         ASSERT_EQ(sock.connectError, 0);
     }
+
+    // The peer accepts, sends "hello" and ends the connection (end(peer)) before the loop
+    // first looks at sock; then the loop runs until sock hears of the close.
+    void helloThenEnd(RecordingSocket& sock, const std::function<void(RawPeer&)>& end) {
+        RawPeer peer;
+        ASSERT_GT(peer.Listen(), 0);
+        ASSERT_TRUE(sock.Create(0, SOCK_STREAM, nullptr));
+        ASSERT_TRUE(sock.Connect("127.0.0.1", static_cast<unsigned>(peer.port())));
+        ASSERT_TRUE(peer.Accept());
+        ASSERT_TRUE(peer.Send("hello"));
+        end(peer);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(WaitFor([&] { return sock.saw("close"); }));
+    }
 };
 
+// Connect, data and close all happened before the loop looked at the socket.
 TEST_F(AsyncSocketTest, ConnectReadAndCloseReportedTogetherRunInOrder) {
-    RawPeer peer;
-    ASSERT_GT(peer.Listen(), 0);
     RecordingSocket sock;
-    ASSERT_TRUE(sock.Create(0, SOCK_STREAM, nullptr));
-    ASSERT_TRUE(sock.Connect("127.0.0.1", static_cast<unsigned>(peer.port())));
-    ASSERT_TRUE(peer.Accept());
-    ASSERT_TRUE(peer.Send("hello"));
-    peer.Close();
-    // Let all three happen before the loop looks at the socket.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ASSERT_TRUE(WaitFor([&] { return sock.saw("close"); }));
+    ASSERT_NO_FATAL_FAILURE(helloThenEnd(sock, [](RawPeer& peer) { peer.Close(); }));
     EXPECT_EQ(sock.withoutSends(), (std::vector<std::string>{"connect", "receive", "close"}));
     EXPECT_EQ(sock.received, "hello");
     EXPECT_EQ(sock.connectError, 0);
@@ -98,16 +105,8 @@ TEST_F(AsyncSocketTest, ConnectReadAndCloseReportedTogetherRunInOrder) {
 // A fast peer can accept, send and reset before the loop first looks at the socket: the
 // connection was made all the same, so the connect succeeded and the reset is its close.
 TEST_F(AsyncSocketTest, AConnectionResetBeforeTheLoopLooksWasStillMade) {
-    RawPeer peer;
-    ASSERT_GT(peer.Listen(), 0);
     RecordingSocket sock;
-    ASSERT_TRUE(sock.Create(0, SOCK_STREAM, nullptr));
-    ASSERT_TRUE(sock.Connect("127.0.0.1", static_cast<unsigned>(peer.port())));
-    ASSERT_TRUE(peer.Accept());
-    ASSERT_TRUE(peer.Send("hello"));
-    peer.Reset();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ASSERT_TRUE(WaitFor([&] { return sock.saw("close"); }));
+    ASSERT_NO_FATAL_FAILURE(helloThenEnd(sock, [](RawPeer& peer) { peer.Reset(); }));
     EXPECT_EQ(sock.connectError, 0);
     EXPECT_EQ(sock.withoutSends().front(), "connect");
     if (!RunningUnderWine()) {

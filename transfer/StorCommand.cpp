@@ -64,10 +64,13 @@ bool CSTORCommand::onReply(const CString& line) {
         if (key == "200") {
             m_nStep = 1;
             sendCommandLine("STOR", m_strRemoteFolder + "/" + m_strFileName, "");
-            // The connection said so only once; it will not say it again.
-            if (m_bWritable)
-                onSendReady();
         }
+    } else if (m_nStep == 1 && key.GetLength() == 3 && key[0] == '1') {
+        // 125 or 150: the server knows what the data connection is for. If the connection
+        // could take data before that, it said so only once and will not say it again.
+        m_nStep = 2;
+        if (m_bWritable)
+            onSendReady();
     } else if (key == "226" || key == "250") {
         closeDataSide();
         if (!m_bHandedOver) {
@@ -113,9 +116,11 @@ bool CSTORCommand::start() {
 bool CSTORCommand::onSendReady() {
     if (m_nState == CMD_FINISHED || m_nState == CMD_ERROR || m_bHandedOver || m_nBrokenError >= 0)
         return true;
-    if (m_nStep == 0) {
-        // Some servers connect in active mode as soon as they have the PORT, before they know
-        // what the connection is for: the file waits until STOR has gone out.
+    if (m_nStep < 2) {
+        // The file waits for the server's preliminary reply to STOR. Some servers connect in
+        // active mode as soon as they have the PORT, and a server may read the passive
+        // connection before the STOR line: data arriving on a connection the server has not
+        // been told about is dropped with it (pyftpdlib), and the upload would wait forever.
         m_bWritable = true;
         return true;
     }

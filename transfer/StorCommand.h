@@ -6,7 +6,8 @@
 // restarts 10000 bytes before the point it had reached, with REST. An upload whose data
 // connection failed before the whole file was handed over is a failure whatever the server
 // answers; the command waits for that answer, so the next command gets its own replies.
-// Steps: 0 until the data channel is ready, 1 after STOR has been sent.
+// Steps: 0 until the data channel is ready, 1 after STOR has been sent, 2 once the server has
+// answered it with 125 or 150; the file goes out only then.
 #include "common/Files.h"
 #include "engine/Command.h"
 
@@ -42,7 +43,7 @@ private:
     CString m_strRemoteFolder;
     CString m_strLocalFolder;
     bool m_bStarted = false;
-    bool m_bWritable = false;   // the data connection could take data before STOR was sent
+    bool m_bWritable = false;   // the data connection could take data before the 1xx to STOR
     bool m_bEnd = false;        // the file has been read to its end
     bool m_bHandedOver = false; // every byte went into the data connection, which we closed
     int m_nBrokenError = -1;    // the data connection failed mid-file (error, 0 for a close)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 using namespace testing_support;
 
@@ -30,6 +31,17 @@ std::string ModeName(const ::testing::TestParamInfo<bool>& info) {
 }
 
 void TransferTest::TearDown() {
+    // A failure far away (in CI) shows nothing else of what happened: print the dialogue.
+    if (HasFailure()) {
+        for (const auto& trace : controller.traces) {
+            if (trace.second == TRACE_COMMAND || trace.second == TRACE_PROTOCOL) {
+                CString line = trace.first;
+                line.Replace("\r", "");
+                line.Replace("\n", "");
+                printf("  | %s\n", line.c_str());
+            }
+        }
+    }
     queue.retireCurrent();
     queue.clearPending();
     GetDataConnection().Close();

@@ -6,7 +6,7 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64 xvfb xauth imagemagick
     python3 python3-pyftpdlib vsftpd acl curl lftp hyperfine valgrind
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev ccache
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -27,7 +27,7 @@ CString programFolder(const CString& program) {
     return program.Left(program.ReverseFind('\\') + 1);
 }
 
-CString specialFolder(int csidl) {
+CString shellFolder(int csidl) {
     LPITEMIDLIST list = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list)
         return CString();
@@ -119,10 +119,10 @@ InstallPlaces SystemInstallPlaces() {
         places.program = CString(path, length);
     places.registryRoots[0] = HKEY_LOCAL_MACHINE;
     places.registryRoots[1] = HKEY_CURRENT_USER;
-    places.startMenus[0] = specialFolder(CSIDL_COMMON_STARTMENU);
-    places.startMenus[1] = specialFolder(CSIDL_STARTMENU);
-    places.programsFolders[0] = specialFolder(CSIDL_COMMON_PROGRAMS);
-    places.programsFolders[1] = specialFolder(CSIDL_PROGRAMS);
+    places.startMenus[0] = shellFolder(CSIDL_COMMON_STARTMENU);
+    places.startMenus[1] = shellFolder(CSIDL_STARTMENU);
+    places.programsFolders[0] = shellFolder(CSIDL_COMMON_PROGRAMS);
+    places.programsFolders[1] = shellFolder(CSIDL_PROGRAMS);
     places.scheduleDeletion = scheduleWithSystem;
     return places;
 }

@@ -97,3 +97,32 @@ std::vector<CString> AccountNames(bool repair) {
     WalkAccountList(repair, [&](const CString& name) { names.push_back(name); });
     return names;
 }
+
+bool IsValidAccountName(const CString& name) {
+    if (name.empty() || name.front() == ' ' || name.back() == ' ')
+        return false;
+    for (char c : name) {
+        if (c == ',' || c == '[' || c == ']' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+bool ParsePort(const CString& text, int& port) {
+    CString digits(text);
+    digits.Trim();
+    if (digits.empty())
+        return false;
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+        if (value > 65535) // before it can overflow, whatever is typed
+            return false;
+    }
+    if (value < 1 || value > 65535)
+        return false;
+    port = value;
+    return true;
+}

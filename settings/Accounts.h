@@ -32,5 +32,13 @@ AccountRecord LoadAccountPrefs(const CString& name);
 // Visits the account names in list order. The walk stops at the first empty entry; names are
 // trimmed of blanks. With repair, doubled commas are first collapsed (one pass) and the
 // repaired list is written back.
+// A name the list and the store can hold: not empty, no blank at either end (the list walk
+// trims them, so the section would be unreachable), no "," (it splits the list) and no "[" or
+// "]" (they break the section header), no control characters (a line break ends the value).
+bool IsValidAccountName(const CString& name);
+// A port as typed: decimal digits only (blanks around them allowed), 1 to 65535. False leaves
+// port unchanged.
+bool ParsePort(const CString& text, int& port);
+
 void WalkAccountList(bool repair, const std::function<void(const CString& name)>& visit);
 std::vector<CString> AccountNames(bool repair);

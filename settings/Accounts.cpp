@@ -2,6 +2,8 @@
 
 #include "settings/Prefs.h"
 
+#include <cctype>
+
 static CString readList() { return GetPrefString(PREFS_SECTION, "ACCOUNTS", ""); }
 
 bool FindAccountInList(const CString& name, int& start, int& end) {
@@ -125,4 +127,18 @@ bool ParsePort(const CString& text, int& port) {
         return false;
     port = value;
     return true;
+}
+
+CString ExistingAccountName(const CString& name) {
+    auto lower = [](CString text) {
+        for (char& c : text)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const CString wanted = lower(name);
+    for (const CString& listed : AccountNames(false)) {
+        if (lower(listed) == wanted)
+            return listed;
+    }
+    return "";
 }

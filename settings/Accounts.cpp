@@ -129,15 +129,19 @@ bool ParsePort(const CString& text, int& port) {
     return true;
 }
 
+bool IsSameAccountName(const CString& a, const CString& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
 CString ExistingAccountName(const CString& name) {
-    auto lower = [](CString text) {
-        for (char& c : text)
-            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        return text;
-    };
-    const CString wanted = lower(name);
     for (const CString& listed : AccountNames(false)) {
-        if (lower(listed) == wanted)
+        if (IsSameAccountName(listed, name))
             return listed;
     }
     return "";

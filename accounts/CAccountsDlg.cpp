@@ -13,8 +13,8 @@ struct Column {
     const char* title;
     int width;
 };
-const Column kColumns[] = {{"Account", 140}, {"Server", 100},   {"Port", 40}, {"User", 100},
-                           {"Anonymous", 40}, {"PASV", 40},     {"Default", 30}};
+const Column kColumns[] = {{"Account", 140},  {"Server", 100}, {"Port", 40},   {"User", 100},
+                           {"Anonymous", 40}, {"PASV", 40},    {"Default", 30}};
 
 } // namespace
 
@@ -134,8 +134,7 @@ void CAccountsDlg::exportAccounts() {
     CMyExpAccs chooser;
     if (chooser.DoModal(m_hWnd) != IDOK)
         return;
-    AccountFileResult result =
-        ExportAccountsToFile(chooser.m_fileName, chooser.m_includePasswords);
+    AccountFileResult result = ExportAccountsToFile(chooser.m_fileName, chooser.m_includePasswords);
     if (result != AccountFileResult::Done)
         report(AccountFileMessage(result, chooser.m_fileName, 0));
     refresh();
@@ -149,17 +148,32 @@ INT_PTR CAccountsDlg::dialogProc(HWND, UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_COMMAND)
         return FALSE;
     switch (LOWORD(wParam)) {
-    case IDC_ACCOUNTS_ADD: addAccount(); return TRUE;
-    case IDC_ACCOUNTS_EDIT: editAccount(); return TRUE;
-    case IDC_ACCOUNTS_DELETE: deleteAccount(); return TRUE;
-    case IDC_ACCOUNTS_DEFAULT: setDefault(); return TRUE;
-    case IDC_ACCOUNTS_IMPORT: importAccounts(); return TRUE;
-    case IDC_ACCOUNTS_EXPORT: exportAccounts(); return TRUE;
+    case IDC_ACCOUNTS_ADD:
+        addAccount();
+        return TRUE;
+    case IDC_ACCOUNTS_EDIT:
+        editAccount();
+        return TRUE;
+    case IDC_ACCOUNTS_DELETE:
+        deleteAccount();
+        return TRUE;
+    case IDC_ACCOUNTS_DEFAULT:
+        setDefault();
+        return TRUE;
+    case IDC_ACCOUNTS_IMPORT:
+        importAccounts();
+        return TRUE;
+    case IDC_ACCOUNTS_EXPORT:
+        exportAccounts();
+        return TRUE;
     case IDOK:
         SetPrefString(PREFS_SECTION, "ANOYMOUSNAME", controlText(IDC_ACCOUNTS_ANONNAME).c_str());
         EndDialog(m_hWnd, IDOK);
         return TRUE;
-    case IDCANCEL: EndDialog(m_hWnd, IDCANCEL); return TRUE;
-    default: return FALSE;
+    case IDCANCEL:
+        EndDialog(m_hWnd, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
     }
 }

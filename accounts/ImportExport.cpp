@@ -58,8 +58,8 @@ INT_PTR CMyImpAccs::dialogProc(HWND, UINT message, WPARAM wParam, LPARAM) {
     case IDOK:
         // What the box shows is what the user means, typed or chosen.
         m_fileName = controlText(IDC_IMPEXP_FILE);
-        m_includePasswords = GetDlgItem(m_hWnd, IDC_EXPORT_PASSWORDS) != nullptr &&
-                             isChecked(IDC_EXPORT_PASSWORDS);
+        m_includePasswords =
+            GetDlgItem(m_hWnd, IDC_EXPORT_PASSWORDS) != nullptr && isChecked(IDC_EXPORT_PASSWORDS);
         SetPrefString(PREFS_SECTION, "IMPEXPORTLASTNAME", m_fileName.c_str());
         EndDialog(m_hWnd, IDOK);
         return TRUE;

@@ -9,7 +9,9 @@ namespace {
 
 const char* const kStamp = "CHECKSTAMP2";
 
-CString firstChar(const CString& text) { return text.Left(1); }
+CString firstChar(const CString& text) {
+    return text.Left(1);
+}
 
 std::vector<CString> splitLines(const std::string& text) {
     std::vector<CString> lines;
@@ -34,8 +36,8 @@ std::vector<CString> listNames(const CString& list) {
     size_t start = 0;
     for (;;) {
         size_t comma = list.find(',', start);
-        CString name = list.substr(start, comma == std::string::npos ? CString::npos
-                                                                     : comma - start);
+        CString name =
+            list.substr(start, comma == std::string::npos ? CString::npos : comma - start);
         if (name.empty())
             break;
         names.push_back(name.Trim());
@@ -171,7 +173,8 @@ AccountFileResult ImportAccountsFromFile(const CString& path, int& badLine) {
 
 CString AccountFileMessage(AccountFileResult result, const CString& path, int badLine) {
     switch (result) {
-    case AccountFileResult::Done: return "";
+    case AccountFileResult::Done:
+        return "";
     case AccountFileResult::CannotCreate:
         return "The file\n" + path + "\ncannot be created. No accounts were exported.";
     case AccountFileResult::CannotRead:

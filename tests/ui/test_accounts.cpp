@@ -66,10 +66,12 @@ protected:
 
     // Presses a button of the manager that opens the details dialog and runs script on it.
     static INT_PTR details(HWND manager, int button, const std::function<void(HWND)>& script) {
-        return RunModal([&] {
-            ClickButton(manager, button);
-            return INT_PTR(0);
-        }, "Preferences", script);
+        return RunModal(
+            [&] {
+                ClickButton(manager, button);
+                return INT_PTR(0);
+            },
+            "Preferences", script);
     }
 
     static void fill(HWND d, const char* name, const char* server, const char* port) {
@@ -82,14 +84,17 @@ protected:
     // expected, and answers it with answer.
     static void expectBox(HWND dialog, int button, const char* title, const char* expected,
                           int answer) {
-        RunModal([&] {
-            ClickButton(dialog, button);
-            return INT_PTR(0);
-        }, title, [&](HWND box) {
-            CString text = GetText(box, 0xFFFF);
-            EXPECT_NE(text.find(expected), std::string::npos) << text;
-            ClickButton(box, answer);
-        });
+        RunModal(
+            [&] {
+                ClickButton(dialog, button);
+                return INT_PTR(0);
+            },
+            title,
+            [&](HWND box) {
+                CString text = GetText(box, 0xFFFF);
+                EXPECT_NE(text.find(expected), std::string::npos) << text;
+                ClickButton(box, answer);
+            });
     }
 
     ScopedPrefs prefs;
@@ -161,8 +166,8 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
             ClickButton(d, IDOK);
         });
         // Newest at the top; the first account became the current one.
-        EXPECT_EQ(rows(m), (std::vector<CString>{"Work|ftp.work|2121||N|Y|N",
-                                                  "Home|ftp.home|21|me|N|N|Y"}));
+        EXPECT_EQ(rows(m),
+                  (std::vector<CString>{"Work|ftp.work|2121||N|Y|N", "Home|ftp.home|21|me|N|N|Y"}));
 
         // What the list or the connection could not use is refused, the dialog stays open.
         details(m, IDC_ACCOUNTS_ADD, [&](HWND d) {
@@ -196,7 +201,7 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
             ClickButton(d, IDOK);
         });
         EXPECT_EQ(rows(m), (std::vector<CString>{"Home2|ftp.home|21|me|N|N|Y",
-                                                  "Work|new.work|2121||N|Y|N"}));
+                                                 "Work|new.work|2121||N|Y|N"}));
         select(m, "Work");
         ClickButton(m, IDC_ACCOUNTS_DEFAULT);
         details(m, IDC_ACCOUNTS_ADD, [&](HWND d) {
@@ -204,9 +209,9 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
             ClickButton(d, IDC_ACC_ANONYMOUS);
             ClickButton(d, IDOK);
         });
-        EXPECT_EQ(rows(m), (std::vector<CString>{"Third|ftp.third|990||Y|N|N",
-                                                  "Home2|ftp.home|21|me|N|N|N",
-                                                  "Work|new.work|2121||N|Y|Y"}));
+        EXPECT_EQ(rows(m),
+                  (std::vector<CString>{"Third|ftp.third|990||Y|N|N", "Home2|ftp.home|21|me|N|N|N",
+                                        "Work|new.work|2121||N|Y|Y"}));
         EXPECT_TRUE(SaveScreenshot(m, "account-manager.png"));
 
         // A rename onto another account replaces it only when the user agrees; that one
@@ -217,7 +222,7 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
             expectBox(d, IDOK, "Warning", "\"Work\" exists already", IDYES);
         });
         EXPECT_EQ(rows(m), (std::vector<CString>{"Home2|ftp.home|21|me|N|N|N",
-                                                  "Work|ftp.third|990||Y|N|Y"}));
+                                                 "Work|ftp.third|990||Y|N|Y"}));
 
         select(m, "Work"); // deleting the current account leaves none current
         ClickButton(m, IDC_ACCOUNTS_DELETE);
@@ -291,17 +296,20 @@ TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
     }
     SetPrefString(PREFS_SECTION, "DEFAULT", "Work");
     auto exportTo = [&](HWND m, const CString& path, bool passwords, const char* shown) {
-        RunModal([&] {
-            ClickButton(m, IDC_ACCOUNTS_EXPORT);
-            return INT_PTR(0);
-        }, "Export Accounts", [&](HWND e) {
-            EXPECT_EQ(GetText(e, IDC_IMPEXP_FILE), shown);
-            EXPECT_FALSE(IsChecked(e, IDC_EXPORT_PASSWORDS));
-            SetText(e, IDC_IMPEXP_FILE, path); // typed by hand
-            if (passwords)
-                ClickButton(e, IDC_EXPORT_PASSWORDS);
-            ClickButton(e, IDOK);
-        });
+        RunModal(
+            [&] {
+                ClickButton(m, IDC_ACCOUNTS_EXPORT);
+                return INT_PTR(0);
+            },
+            "Export Accounts",
+            [&](HWND e) {
+                EXPECT_EQ(GetText(e, IDC_IMPEXP_FILE), shown);
+                EXPECT_FALSE(IsChecked(e, IDC_EXPORT_PASSWORDS));
+                SetText(e, IDC_IMPEXP_FILE, path); // typed by hand
+                if (passwords)
+                    ClickButton(e, IDC_EXPORT_PASSWORDS);
+                ClickButton(e, IDOK);
+            });
     };
     openManager([&](HWND m) {
         exportTo(m, plain, false, "c:\\temp\\TarnwickExport.inf");
@@ -326,13 +334,16 @@ TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
     SaveAccountPrefs(home);
     AddAccountToList("Home");
     auto importFrom = [&](HWND m, const CString& path) {
-        RunModal([&] {
-            ClickButton(m, IDC_ACCOUNTS_IMPORT);
-            return INT_PTR(0);
-        }, "Import Accounts", [&](HWND i) {
-            SetText(i, IDC_IMPEXP_FILE, path);
-            ClickButton(i, IDOK);
-        });
+        RunModal(
+            [&] {
+                ClickButton(m, IDC_ACCOUNTS_IMPORT);
+                return INT_PTR(0);
+            },
+            "Import Accounts",
+            [&](HWND i) {
+                SetText(i, IDC_IMPEXP_FILE, path);
+                ClickButton(i, IDOK);
+            });
     };
     openManager([&](HWND m) {
         {
@@ -343,8 +354,8 @@ TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
         }
         EXPECT_EQ(rows(m), std::vector<CString>{"Home|other.home|21||N|N|Y"});
         importFrom(m, plain);
-        EXPECT_EQ(rows(m), (std::vector<CString>{"Work|ftp.Work|21||N|N|Y",
-                                                  "Home|ftp.Home|21||N|N|N"}));
+        EXPECT_EQ(rows(m),
+                  (std::vector<CString>{"Work|ftp.Work|21||N|N|Y", "Home|ftp.Home|21||N|N|N"}));
         ClickButton(m, IDOK);
     });
     // Exported without passwords: the log-on will ask instead of sending an empty one.
@@ -354,17 +365,23 @@ TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
 
 TEST_F(AccountsTest, TheChooserIsTitledForItsDirection) {
     openManager([&](HWND m) {
-        RunModal([&] {
-            ClickButton(m, IDC_ACCOUNTS_EXPORT);
-            return INT_PTR(0);
-        }, "Export Accounts", [&](HWND e) {
-            RunModal([&] {
-                ClickButton(e, IDC_IMPEXP_BROWSE);
+        RunModal(
+            [&] {
+                ClickButton(m, IDC_ACCOUNTS_EXPORT);
                 return INT_PTR(0);
-            }, "Export Tarnwick Accounts", [](HWND chooser) { ClickButton(chooser, IDCANCEL); });
-            EXPECT_EQ(GetText(e, IDC_IMPEXP_FILE), "c:\\temp\\TarnwickExport.inf");
-            ClickButton(e, IDCANCEL);
-        });
+            },
+            "Export Accounts",
+            [&](HWND e) {
+                RunModal(
+                    [&] {
+                        ClickButton(e, IDC_IMPEXP_BROWSE);
+                        return INT_PTR(0);
+                    },
+                    "Export Tarnwick Accounts",
+                    [](HWND chooser) { ClickButton(chooser, IDCANCEL); });
+                EXPECT_EQ(GetText(e, IDC_IMPEXP_FILE), "c:\\temp\\TarnwickExport.inf");
+                ClickButton(e, IDCANCEL);
+            });
         ClickButton(m, IDOK);
     });
     EXPECT_EQ(GetPrefString(PREFS_SECTION, "IMPEXPORTLASTNAME", "absent"), "absent");
@@ -384,8 +401,8 @@ TEST_F(AccountsTest, TheMainWindowOpensTheManagerAndFollowsTheCurrentAccount) {
     EXPECT_EQ(title(), "Tarnwick2 - ");
     {
         BoxAnswer question("Tarnwick", IDYES);
-        RunModal([&] { return SendMessageA(window.m_hWnd, WM_COMMAND, ID_LOGON, 0); },
-                 "Accounts", [&](HWND m) {
+        RunModal([&] { return SendMessageA(window.m_hWnd, WM_COMMAND, ID_LOGON, 0); }, "Accounts",
+                 [&](HWND m) {
                      details(m, IDC_ACCOUNTS_ADD, [&](HWND d) {
                          fill(d, "Home", "127.0.0.1", "21");
                          ClickButton(d, IDOK);
@@ -398,7 +415,8 @@ TEST_F(AccountsTest, TheMainWindowOpensTheManagerAndFollowsTheCurrentAccount) {
     EXPECT_EQ(title(), "Tarnwick2 - Home");
     AddAccountToList("Work");
     RunModal([&] { return SendMessageA(window.m_hWnd, WM_COMMAND, ID_ACCOUNT_MANAGER, 0); },
-             "Accounts", [&](HWND m) {
+             "Accounts",
+             [&](HWND m) {
                  select(m, "Work");
                  ClickButton(m, IDC_ACCOUNTS_DEFAULT);
                  pressKey(m, IDC_ACCOUNTS_LIST, VK_ESCAPE); // whatever the manager ends with

@@ -81,7 +81,8 @@ TEST(AccountFile, ImportMergesCompleteFilesAndChangesNothingOtherwise) {
          "Home\r\nnew.home\r\n21\r\nme\r\nN\r\nhpw\r\nN\r\nN\r\n"
          "Work\r\nftp.work\r\n2121\r\nwk\r\nY\r\nwpw\r\nY\r\nY\r\n",
          AccountFileResult::Done,
-         "[Home,Work] current Work; Home:new.home|21|me|N|hpw|1|N; Work:ftp.work|2121|wk|Y|wpw|-|Y"},
+         "[Home,Work] current Work; Home:new.home|21|me|N|hpw|1|N; "
+         "Work:ftp.work|2121|wk|Y|wpw|-|Y"},
         {"export without passwords: the passwords are not saved, so the log-on asks",
          "CHECKSTAMP2\r\nHome,Work\r\nWork\r\n"
          "Home\r\nnew.home\r\n21\r\nme\r\nN\r\n\r\nN\r\nN\r\n"

@@ -68,8 +68,9 @@ TEST(Settings, TextsReadBackAsWritten) {
     CString list;
     for (int i = 0; i < 12; ++i)
         list += FormatString("%sAccount number %02d", i ? "," : "", i);
-    const std::string texts[] = {password, list, " lead", "trail ", "\ttab", "\"quoted\"",
-                                 "'single'", "\"", "a \"b\" c", "it's", "  ", "x\"", kMaxLong()};
+    const std::string texts[] = {password,     list,       " lead",   "trail ",    "\ttab",
+                                 "\"quoted\"", "'single'", "\"",      "a \"b\" c", "it's",
+                                 "  ",         "x\"",      kMaxLong()};
     int n = 0;
     for (const std::string& text : texts) {
         CString key = FormatString("K%d", n++);
@@ -284,9 +285,9 @@ TEST(AccountRules, NamesAndPortsTheStoreCanHold) {
     struct {
         const char* text;
         int port; // 0: refused
-    } ports[] = {{"21", 21},   {" 2121 ", 2121}, {"1", 1},   {"65535", 65535}, {"065535", 65535},
-                 {"0", 0},     {"65536", 0},     {"70000", 0}, {"-21", 0},     {"+21", 0},
-                 {"2l", 0},    {"", 0},          {"  ", 0},  {"4294967317", 0}};
+    } ports[] = {{"21", 21}, {" 2121 ", 2121}, {"1", 1},     {"65535", 65535}, {"065535", 65535},
+                 {"0", 0},   {"65536", 0},     {"70000", 0}, {"-21", 0},       {"+21", 0},
+                 {"2l", 0},  {"", 0},          {"  ", 0},    {"4294967317", 0}};
     for (auto& c : ports) {
         int port = -7;
         EXPECT_EQ(ParsePort(c.text, port), c.port != 0) << c.text;

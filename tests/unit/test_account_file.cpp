@@ -11,6 +11,9 @@
 
 using namespace testing_support;
 
+extern const unsigned char kAccountFiles[];
+extern const size_t kAccountFiles_size;
+
 namespace {
 
 // The store every import starts from: Home, current, with a saved password.
@@ -63,74 +66,42 @@ TEST(AccountFile, ExportWritesTheListTheCurrentAccountAndEightLinesEach) {
     EXPECT_NE(AccountExportText(true).find("\r\nN\r\n pw 2 \r\nY\r\n"), std::string::npos);
 }
 
-// Each file text imported into the store kHomeBefore describes.
+// The cases of tests/data/account-files.txt, each imported into the store storeHome makes;
+// then a file with binary data.
 TEST(AccountFile, ImportMergesCompleteFilesAndChangesNothingOtherwise) {
+    const std::string data(reinterpret_cast<const char*>(kAccountFiles), kAccountFiles_size);
     struct Case {
-        const char* what;
-        std::string file;
-        AccountFileResult result;
-        const char* store; // after the import
-    } cases[] = {
-        {"export of Home and Work, with passwords",
-         "CHECKSTAMP2\r\nHome,Work\r\nWork\r\n"
-         "Home\r\nnew.home\r\n21\r\nme\r\nN\r\nhpw\r\nN\r\nN\r\n"
-         "Work\r\nftp.work\r\n2121\r\nwk\r\nY\r\nwpw\r\nY\r\nY\r\n",
-         AccountFileResult::Done,
-         "[Home,Work] current Work; Home:new.home|21|me|N|hpw|1|N; "
-         "Work:ftp.work|2121|wk|Y|wpw|-|Y"},
-        {"export without passwords: the passwords are not saved, so the log-on asks",
-         "CHECKSTAMP2\r\nHome,Work\r\nWork\r\n"
-         "Home\r\nnew.home\r\n21\r\nme\r\nN\r\n\r\nN\r\nN\r\n"
-         "Work\r\nftp.work\r\n2121\r\nwk\r\nN\r\n\r\nY\r\nY\r\n",
-         AccountFileResult::Done,
-         "[Home,Work] current Work; Home:new.home|21|me|N||0|N; Work:ftp.work|2121|wk|N||0|Y"},
-        {"blanks in names and values are read whole; LF line ends; no port number gives 21",
-         "CHECKSTAMP2\nMy Server, Far Away ,Work\nHome\n"
-         "My Server\n srv \nabc\nuser name\nN\npass word\nN\nY\n"
-         "Far Away\nfar\n70000\nu\nN\np\nN\nN\n"
-         "Work\nw\n\"21\"\nu\nN\np\nN\nN\n",
-         AccountFileResult::Done,
-         "[Home,My Server,Far Away,Work] current Home; Home:old.home|2121|olduser|N|oldpw|1|Y; "
-         "My Server: srv |21|user name|N|pass word|-|Y; Far Away:far|21|u|N|p|-|N; "
-         "Work:w|21|u|N|p|-|N"},
-        {"an older file without stamp has no passive line",
-         "OLDSTAMP\r\nWork,home\r\n\r\n"
-         "Work\r\nftp.work\r\n21\r\nwk\r\nN\r\nwpw\r\nY\r\n"
-         "home\r\nh\r\n22\r\nhu\r\nY\r\nhp\r\nN\r\n",
-         AccountFileResult::Done,
-         "[Home,Work] current Work; Home:h|22|hu|Y|hp|1|N; Work:ftp.work|21|wk|N|wpw|-|N"},
-        {"an empty list imports nothing", "CHECKSTAMP2\r\n\r\nHome\r\n", AccountFileResult::Done,
-         kHomeBefore},
-        {"the file ends inside the second record",
-         "CHECKSTAMP2\r\nHome,Work\r\nWork\r\n"
-         "Home\r\nnew.home\r\n21\r\nme\r\nN\r\nhpw\r\nN\r\nN\r\n"
-         "Work\r\nftp.work\r\n2121\r\nwk\r\nY\r\n",
-         AccountFileResult::Damaged, kHomeBefore},
-        {"the file ends in its header", "CHECKSTAMP2\r\nHome\r\n", AccountFileResult::Damaged,
-         kHomeBefore},
-        {"a record that does not follow the list",
-         "CHECKSTAMP2\r\nHome,Work\r\n\r\n"
-         "Home\r\nnew.home\r\n21\r\nme\r\nN\r\nhpw\r\nN\r\nN\r\n"
-         "Other\r\nftp.work\r\n2121\r\nwk\r\nY\r\nwpw\r\nY\r\nY\r\n",
-         AccountFileResult::NotAccountFile, kHomeBefore},
-        {"a name the store cannot hold",
-         "CHECKSTAMP2\r\n[x]\r\n\r\n[x]\r\ns\r\n21\r\nu\r\nN\r\np\r\nN\r\nN\r\n",
-         AccountFileResult::NotAccountFile, kHomeBefore},
-        {"some other text file", "Dear Anna,\r\nHome is where the heart is.\r\n\r\nHome\r\n",
-         AccountFileResult::NotAccountFile, kHomeBefore},
-        {"an empty file", "", AccountFileResult::NotAccountFile, kHomeBefore},
-        {"binary data", std::string("CHECKSTAMP2\r\n\0\r\n\r\n", 17),
-         AccountFileResult::NotAccountFile, kHomeBefore},
+        std::string what, result, store, file;
     };
+    std::vector<Case> cases;
+    for (size_t start = 0, end; start < data.size(); start = end + 1) {
+        end = data.find('\n', start);
+        const std::string line = data.substr(start, end - start);
+        if (line.rfind("== ", 0) == 0)
+            cases.push_back({line.substr(3), "", "", ""});
+        else if (cases.empty())
+            continue; // the notes at the top
+        else if (cases.back().result.empty())
+            cases.back().result = line.substr(line.find(' ') + 1);
+        else if (cases.back().store.empty())
+            cases.back().store = line.substr(line.find(' ') + 1);
+        else
+            cases.back().file += line + "\n";
+    }
+    ASSERT_EQ(cases.size(), 11u);
+    cases.push_back({"binary data", "NotAccountFile", "unchanged",
+                     std::string("CHECKSTAMP2\r\n\0\r\n\r\n", 17)});
+    const char* const names[] = {"Done", "CannotCreate", "CannotRead", "NotAccountFile", "Damaged"};
     for (const Case& c : cases) {
         ScopedPrefs prefs;
         storeHome();
         CString path = files::ParentFolder(prefs.path()) + "/accounts.inf";
         ASSERT_TRUE(WriteFile(path, c.file));
         int badLine = -1;
-        EXPECT_EQ(ImportAccountsFromFile(path, badLine), c.result) << c.what;
-        EXPECT_EQ(dumpStore(), c.store) << c.what;
-        EXPECT_EQ(badLine > 0, c.result != AccountFileResult::Done) << c.what;
+        AccountFileResult result = ImportAccountsFromFile(path, badLine);
+        EXPECT_EQ(names[static_cast<int>(result)], c.result) << c.what;
+        EXPECT_EQ(dumpStore(), c.store == "unchanged" ? kHomeBefore : c.store) << c.what;
+        EXPECT_EQ(badLine > 0, result != AccountFileResult::Done) << c.what;
     }
 }
 

@@ -3,7 +3,7 @@
 #include "accounts/CMyNewAcc.h"
 #include "accounts/ImportExport.h"
 #include "res/resource.h"
-#include "settings/AccountFile.h"
+#include "accounts/AccountFile.h"
 #include "settings/Accounts.h"
 #include "settings/Prefs.h"
 

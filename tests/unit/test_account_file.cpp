@@ -1,6 +1,6 @@
 // The account export file against the store: what an export writes, and what each file text
 // does to a store that already holds an account. Runs natively and under Wine.
-#include "settings/AccountFile.h"
+#include "accounts/AccountFile.h"
 #include "settings/Accounts.h"
 #include "settings/Prefs.h"
 

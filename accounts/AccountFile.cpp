@@ -1,4 +1,4 @@
-#include "settings/AccountFile.h"
+#include "accounts/AccountFile.h"
 
 #include "settings/Accounts.h"
 #include "settings/Prefs.h"

@@ -21,7 +21,7 @@ namespace {
 constexpr size_t npos = std::string::npos;
 
 // Answers every message box titled title with answer while it lives, from a timer: also the
-// boxes that come after a scripted dialog ended. text() is the last box's text.
+// boxes that come after a scripted dialog ended. text is the last box's text.
 class BoxAnswer {
 public:
     BoxAnswer(const char* title, int answer) : m_title(title), m_answer(answer) {

@@ -1,11 +1,19 @@
 // The main window's command dispatch and the commands of this window itself.
 #include "mainwnd/CMyMainWnd.h"
 
+#include "accounts/CAccountsDlg.h"
 #include "res/resource.h"
 #include "settings/Accounts.h"
 #include "settings/Prefs.h"
 
 #include <commctrl.h>
+
+// The account manager, owned by the main window; the caller sets the title afterwards, as the
+// current account may have changed whatever the dialog ended with.
+static void runAccountManager(HWND owner) {
+    CAccountsDlg manager;
+    manager.DoModal(owner);
+}
 
 bool CMyMainWnd::onCommand(int id) {
     if (id >= ID_ACCOUNT_FIRST && id <= ID_ACCOUNT_LAST) {
@@ -19,6 +27,10 @@ bool CMyMainWnd::onCommand(int id) {
     case ID_RESUME: resumeAfterReconnect(); return true;
     case ID_CLEAR_TRACE: m_traceBar.clear(); return true;
     case ID_EXIT: SendMessageA(m_hWnd, WM_CLOSE, 0, 0); return true;
+    case ID_ACCOUNT_MANAGER:
+        runAccountManager(m_hWnd);
+        updateTitle();
+        return true;
     default: return false;
     }
 }
@@ -36,10 +48,7 @@ void CMyMainWnd::logOn() {
                     "the account manager?",
                     "Tarnwick", MB_YESNO) != IDYES)
         return;
-    MessageBoxA(m_hWnd,
-                "The account manager is not part of this version yet.\nAdd an account with "
-                "the settings file or the command line.",
-                "Tarnwick", MB_OK | MB_ICONINFORMATION);
+    runAccountManager(m_hWnd);
     updateTitle();
 }
 

@@ -2,6 +2,8 @@
 
 #include "settings/Prefs.h"
 
+#include <cctype>
+
 static CString readList() { return GetPrefString(PREFS_SECTION, "ACCOUNTS", ""); }
 
 bool FindAccountInList(const CString& name, int& start, int& end) {
@@ -125,4 +127,22 @@ bool ParsePort(const CString& text, int& port) {
         return false;
     port = value;
     return true;
+}
+
+bool IsSameAccountName(const CString& a, const CString& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+CString ExistingAccountName(const CString& name) {
+    for (const CString& listed : AccountNames(false)) {
+        if (IsSameAccountName(listed, name))
+            return listed;
+    }
+    return "";
 }

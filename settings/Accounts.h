@@ -40,5 +40,11 @@ bool IsValidAccountName(const CString& name);
 // port unchanged.
 bool ParsePort(const CString& text, int& port);
 
+// The listed name that names the same account as name: the store matches section names
+// without regard to case, so "home" and "Home" share one section. Empty when there is none.
+CString ExistingAccountName(const CString& name);
+// True when both names lead to the same section.
+bool IsSameAccountName(const CString& a, const CString& b);
+
 void WalkAccountList(bool repair, const std::function<void(const CString& name)>& visit);
 std::vector<CString> AccountNames(bool repair);

@@ -72,16 +72,23 @@ static CString oneLine(const char* text) {
     return out;
 }
 
+static bool needsQuotes(const CString& value) {
+    auto special = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+    return !value.empty() && (special(value.front()) || special(value.back()));
+}
+
 void SetPrefString(const char* section, const char* key, const char* value) {
     if (!section || !key)
         return;
+    CString stored = oneLine(value);
+    if (needsQuotes(stored))
+        stored = "\"" + stored + "\"";
     RegisterPrefSection(section);
     CString path = GetPrefFilePath();
     CString folder = files::ParentFolder(path);
     if (!folder.empty())
         files::CreateFolders(folder);
-    prefstore::Write(path, oneLine(section).c_str(), oneLine(key).c_str(),
-                     oneLine(value).c_str());
+    prefstore::Write(path, oneLine(section).c_str(), oneLine(key).c_str(), stored.c_str());
 }
 
 void SetPrefInt(const char* section, const char* key, int value) {

@@ -8,17 +8,22 @@
 #define PREFS_SECTION "USERPREFS"
 #define PREFS_ACCOUNT_PREFIX "USERPREFS/"
 
-// Longest text value handed back (the platform's 80-character buffer, terminator included).
-constexpr int kMaxPrefText = 79;
+// Longest text value handed back (a 4 KiB buffer, terminator included): room for the account
+// list of a few hundred accounts and for any password, where a short buffer would cut them.
+constexpr int kMaxPrefText = 4095;
 
 // The settings file: $TARNWICK2_INI when set, otherwise the per-user default
 // (%APPDATA%\Tarnwick2\Tarnwick2.ini, or ${XDG_CONFIG_HOME:-~/.config}/tarnwick2/Tarnwick2.ini).
 CString GetPrefFilePath();
 
-// The stored text, or defaultText (null: empty) when the key is absent; at most 79 characters.
+// The stored text, or defaultText (null: empty) when the key is absent; at most kMaxPrefText
+// characters.
 CString GetPrefString(const char* section, const char* key, const char* defaultText);
 // The stored decimal value ("-1" reads as -1), or defaultValue when the key is absent or empty.
 int GetPrefInt(const char* section, const char* key, int defaultValue);
+// Line breaks are dropped. A value that begins or ends with a blank, a tab or a quote is
+// stored inside double quotes, which the readers take off again, so that it reads back as
+// written (unquoted, the readers would trim the blanks and strip a pair of quotes).
 void SetPrefString(const char* section, const char* key, const char* value);
 void SetPrefInt(const char* section, const char* key, int value);
 // Asks the platform to keep the section in the current user's registry (Windows only).

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 void RegisterPrefSection(const char* section) {
     HKEY mapping = nullptr;
@@ -38,14 +39,15 @@ namespace prefstore {
 
 bool Read(const CString& path, const char* section, const char* key, CString& value) {
     // Two different defaults tell an absent key from a present one without a second file.
-    char buffer[kMaxPrefText + 1];
-    DWORD n = GetPrivateProfileStringA(section, key, "\x01", buffer, sizeof buffer, path.c_str());
+    std::vector<char> buffer(kMaxPrefText + 1);
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    DWORD n = GetPrivateProfileStringA(section, key, "\x01", buffer.data(), size, path.c_str());
     if (n == 1 && buffer[0] == '\x01') {
-        n = GetPrivateProfileStringA(section, key, "\x02", buffer, sizeof buffer, path.c_str());
+        n = GetPrivateProfileStringA(section, key, "\x02", buffer.data(), size, path.c_str());
         if (n == 1 && buffer[0] == '\x02')
             return false;
     }
-    value.assign(buffer, n);
+    value.assign(buffer.data(), n);
     return true;
 }
 

@@ -16,6 +16,14 @@
 
 using namespace testing_support;
 
+namespace {
+std::string kMaxLong() {
+    std::string text(kMaxPrefText, 'L');
+    text[0] = 'F';
+    return text;
+}
+} // namespace
+
 TEST(Settings, AbsentValuesReadAsTheReadersDefaults) {
     ScopedPrefs prefs;
     EXPECT_FALSE(files::Exists(prefs.path()));
@@ -53,15 +61,38 @@ TEST(Settings, IntegersReadLeniently) {
     EXPECT_EQ(GetPrefInt("S", "spaced", 7), 42);
 }
 
-TEST(Settings, LongTextsComeBackCutTo79Characters) {
+TEST(Settings, TextsReadBackAsWritten) {
     ScopedPrefs prefs;
-    std::string password(100, 'p');
-    password[78] = 'X';
-    password[79] = 'Y';
-    SetPrefString("USERPREFS/Work", "WORD", password.c_str());
-    CString back = GetPrefString("USERPREFS/Work", "WORD", "");
-    EXPECT_EQ(back.size(), 79u);
-    EXPECT_EQ(back.back(), 'X');
+    std::string password(200, 'p');
+    password[199] = 'Z';
+    CString list;
+    for (int i = 0; i < 12; ++i)
+        list += FormatString("%sAccount number %02d", i ? "," : "", i);
+    const std::string texts[] = {password,     list,       " lead",   "trail ",    "\ttab",
+                                 "\"quoted\"", "'single'", "\"",      "a \"b\" c", "it's",
+                                 "  ",         "x\"",      kMaxLong()};
+    int n = 0;
+    for (const std::string& text : texts) {
+        CString key = FormatString("K%d", n++);
+        SetPrefString("USERPREFS/Work", key.c_str(), text.c_str());
+        EXPECT_EQ(GetPrefString("USERPREFS/Work", key.c_str(), "absent"), text) << text;
+    }
+    // Beyond the bound a value is cut, never read past.
+    SetPrefString("USERPREFS/Work", "Long", (kMaxLong() + "tail").c_str());
+    EXPECT_EQ(GetPrefString("USERPREFS/Work", "Long", ""), kMaxLong());
+}
+
+TEST(Settings, HandWrittenValuesReadAsBefore) {
+    ScopedPrefs prefs;
+    ASSERT_TRUE(WriteFile(prefs.path(), "[USERPREFS/Home]\r\n"
+                                        "SERVER =  ftp.home  \r\n"
+                                        "USER=\"me\"\r\n"
+                                        "WORD='pw'\r\n"
+                                        "PASV=\"Y\r\n"));
+    EXPECT_EQ(GetPrefString("USERPREFS/Home", "SERVER", ""), "ftp.home");
+    EXPECT_EQ(GetPrefString("USERPREFS/Home", "USER", ""), "me");
+    EXPECT_EQ(GetPrefString("USERPREFS/Home", "WORD", ""), "pw");
+    EXPECT_EQ(GetPrefString("USERPREFS/Home", "PASV", ""), "\"Y");
 }
 
 TEST(Settings, AWriteNeverDamagesOtherKeys) {
@@ -254,9 +285,9 @@ TEST(AccountRules, NamesAndPortsTheStoreCanHold) {
     struct {
         const char* text;
         int port; // 0: refused
-    } ports[] = {{"21", 21},   {" 2121 ", 2121}, {"1", 1},   {"65535", 65535}, {"065535", 65535},
-                 {"0", 0},     {"65536", 0},     {"70000", 0}, {"-21", 0},     {"+21", 0},
-                 {"2l", 0},    {"", 0},          {"  ", 0},  {"4294967317", 0}};
+    } ports[] = {{"21", 21}, {" 2121 ", 2121}, {"1", 1},     {"65535", 65535}, {"065535", 65535},
+                 {"0", 0},   {"65536", 0},     {"70000", 0}, {"-21", 0},       {"+21", 0},
+                 {"2l", 0},  {"", 0},          {"  ", 0},    {"4294967317", 0}};
     for (auto& c : ports) {
         int port = -7;
         EXPECT_EQ(ParsePort(c.text, port), c.port != 0) << c.text;

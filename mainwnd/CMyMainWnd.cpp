@@ -258,11 +258,14 @@ CMyMainWnd::PaneRow CMyMainWnd::paneRow() const {
     return row;
 }
 
-// The window's own background is only the splitter bars between the panes.
+// The window's own background is only the splitter bars between the panes, and the strip
+// behind the toolbar (a flat toolbar lets its parent paint its background).
 void CMyMainWnd::drawSplitters(HDC dc) {
     if (!dc)
         return;
     const PaneRow row = paneRow();
+    RECT strip = {0, 0, row.width, row.top};
+    FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
     int x = -kSplitterBar / 2;
     for (int i = 0; i < 3; ++i) {
         x += m_splitterW[i];

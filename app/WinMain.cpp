@@ -21,7 +21,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLineText, int) {
     g_hInstance = instance;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL));
     RegisterPrefSection("Section1");
     const CString commandLine(commandLineText);
     if (IsUninstallCommandLine(commandLine))
@@ -42,7 +41,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLineText, int) {
     registerUninstaller(SystemInstallPlaces());
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) {
-        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+        if (!g_mainWindow.translateAccelerator(msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

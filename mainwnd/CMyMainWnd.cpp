@@ -51,6 +51,7 @@ bool CMyMainWnd::registerWindowClass(HINSTANCE instance) {
 
 bool CMyMainWnd::create(HINSTANCE instance, int showCommand) {
     m_hInstance = instance;
+    m_hAccel = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL));
     CString title = MainWindowTitle(GetPrefString(PREFS_SECTION, "DEFAULT", ""));
     HWND window = CreateWindowExA(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -60,6 +61,31 @@ bool CMyMainWnd::create(HINSTANCE instance, int showCommand) {
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return true;
+}
+
+namespace {
+// The in-place editor of a list or tree label: an edit control inside the list or tree.
+bool isLabelEditor(HWND window) {
+    char name[64] = "";
+    if (!window || !GetClassNameA(window, name, sizeof name) || lstrcmpiA(name, "Edit") != 0)
+        return false;
+    char parent[64] = "";
+    GetClassNameA(GetParent(window), parent, sizeof parent);
+    return lstrcmpiA(parent, WC_LISTVIEWA) == 0 || lstrcmpiA(parent, WC_TREEVIEWA) == 0;
+}
+} // namespace
+
+bool CMyMainWnd::translateAccelerator(MSG& msg) {
+    if (!m_hWnd || !m_hAccel)
+        return false;
+    // Only keys meant for this window: a dialog of its own keeps its keys.
+    if (msg.hwnd != m_hWnd && !IsChild(m_hWnd, msg.hwnd))
+        return false;
+    if (isLabelEditor(GetFocus()))
+        return false;
+    // Translated for this window, not for the control that has the focus: a list view does
+    // not pass WM_COMMAND on.
+    return TranslateAcceleratorA(m_hWnd, m_hAccel, &msg) != 0;
 }
 
 LRESULT CALLBACK CMyMainWnd::staticProc(HWND window, UINT message, WPARAM wParam,
@@ -103,10 +129,16 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         GetDataListener().Close();
         break; // the default processing destroys the window
     case WM_SIZE:
+        // The bars size themselves to the new width when told.
         if (m_hStatus)
             SendMessageA(m_hStatus, WM_SIZE, wParam, lParam);
+        if (m_toolBar.m_hWnd)
+            SendMessageA(m_toolBar.m_hWnd, TB_AUTOSIZE, 0, 0);
         layout();
         return 0;
+    case WM_ERASEBKGND:
+        drawSplitters(reinterpret_cast<HDC>(wParam));
+        return 1;
     case WM_SETCURSOR: {
         CCommand* current = m_queue.currentCommand();
         if (current && current->getState() != CMD_FINISHED && current->getState() != CMD_ERROR) {
@@ -159,9 +191,13 @@ LRESULT CMyMainWnd::onNotifyMessage(NMHDR* header) {
         }
         return DefWindowProcA(m_hWnd, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
     }
+    // By the sender's handle, not its id: the status bar shares its id with the remote tree.
+    LRESULT result = 0;
     if (CBaseList* list = CBaseList::fromHandle(header->hwndFrom)) {
-        LRESULT result = 0;
         if (list->onNotify(header, &result))
+            return result;
+    } else if (CMyBaseTree* tree = CMyBaseTree::fromHandle(header->hwndFrom)) {
+        if (tree->onNotify(header, &result))
             return result;
     }
     return DefWindowProcA(m_hWnd, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
@@ -171,13 +207,45 @@ void CMyMainWnd::createChildren() {
     m_hStatus = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "Started", m_hWnd, IDC_STATUSBAR);
     m_traceBar.create(this);
     m_toolBar.create(this, CCS_TOP);
-    layout();
+    createPanes();
 }
 
+bool CMyMainWnd::createPanes() {
+    bool ok = m_leftList.create(this) && m_rightList.create(this) && m_leftTree.create(this);
+    if (ok)
+        m_leftTree.initRoot();
+    ok = ok && m_rightTree.create(this);
+    if (ok)
+        m_rightTree.initRoot();
+    layout();
+    // The last folder was scrolled to while the tree was still small.
+    if (HTREEITEM selected = m_leftTree.getSelection())
+        SendMessageA(m_leftTree.window(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(selected));
+    return ok;
+}
+
+// From the top: the toolbar, the four panes side by side with a splitter bar between each
+// two, the splitter bar above the trace bar, the trace bar, the status bar.
 void CMyMainWnd::layout() {
     if (!m_hWnd)
         return;
-    RECT client;
+    const PaneRow row = paneRow();
+    const int height = row.bottom - row.top;
+    const int w0 = m_splitterW[0], w1 = m_splitterW[1], w2 = m_splitterW[2];
+    MoveWindow(m_leftTree.window(), 0, row.top, w0 - kSplitterBar / 2, height, TRUE);
+    MoveWindow(m_leftList.window(), w0 + kSplitterBar / 2, row.top, w1 - kSplitterBar, height,
+               TRUE);
+    MoveWindow(m_rightTree.window(), w0 + w1 + kSplitterBar / 2, row.top, w2 - kSplitterBar,
+               height, TRUE);
+    MoveWindow(m_rightList.window(), w0 + w1 + w2 + kSplitterBar / 2, row.top,
+               row.width - w0 - w1 - w2 - kSplitterBar / 2, height, TRUE);
+    if (m_traceBar.m_hWnd)
+        m_traceBar.move(0, row.bottom + kSplitterBar, row.width, m_traceBar.m_height);
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+CMyMainWnd::PaneRow CMyMainWnd::paneRow() const {
+    RECT client = {};
     GetClientRect(m_hWnd, &client);
     int statusHeight = 0;
     if (m_hStatus) {
@@ -185,11 +253,30 @@ void CMyMainWnd::layout() {
         GetClientRect(m_hStatus, &status);
         statusHeight = status.bottom - status.top;
     }
-    // The pane row (still empty) runs from under the toolbar to the splitter bar above the
-    // trace bar.
-    const int paneBottom = client.bottom - m_traceBar.m_height - statusHeight - kSplitterBar;
-    if (m_traceBar.m_hWnd)
-        m_traceBar.move(0, paneBottom + kSplitterBar, client.right, m_traceBar.m_height);
+    PaneRow row;
+    row.width = client.right;
+    // The panes overlap the toolbar's lower border.
+    row.top = m_toolBar.height() - 2;
+    row.bottom = client.bottom - m_traceBar.m_height - statusHeight - kSplitterBar;
+    return row;
+}
+
+// The window's own background is only the splitter bars between the panes, and the strip
+// behind the toolbar (a flat toolbar lets its parent paint its background).
+void CMyMainWnd::drawSplitters(HDC dc) {
+    if (!dc)
+        return;
+    const PaneRow row = paneRow();
+    RECT strip = {0, 0, row.width, row.top};
+    FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
+    int x = -kSplitterBar / 2;
+    for (int i = 0; i < 3; ++i) {
+        x += m_splitterW[i];
+        RECT bar = {x, row.top, x + kSplitterBar, row.bottom};
+        DrawEdge(dc, &bar, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+    }
+    RECT bar = {0, row.bottom, row.width, row.bottom + kSplitterBar};
+    DrawEdge(dc, &bar, EDGE_RAISED, BF_RECT | BF_MIDDLE);
 }
 
 void CMyMainWnd::setStatus(const CString& text) {

@@ -26,6 +26,16 @@ bool CMyMainWnd::onCommand(int id) {
     case ID_ABORT: abortAll(); return true;
     case ID_RESUME: resumeAfterReconnect(); return true;
     case ID_CLEAR_TRACE: m_traceBar.clear(); return true;
+    case ID_REFRESH_REMOTE: listRemoteDir(m_rightTree.getSelectedPath()); return true;
+    case ID_REFRESH_LOCAL: refreshLocalList(m_leftTree.getSelectedPath()); return true;
+    case ID_SEND: sendToServer(); return true;
+    case ID_RETRIEVE: retrieveFromServer(); return true;
+    case ID_REMOVE_FILE: removeRemoteFiles(); return true;
+    case ID_CREATE_DIR: createRemoteDir(); return true;
+    case ID_DELETE_DIR: deleteRemoteDir(); return true;
+    case ID_SITE_USING_DIR: runSiteCommand(false); return true;
+    case ID_SITE_USING_FILE: runSiteCommand(true); return true;
+    case ID_PASTE: m_rightList.paste(); return true;
     case ID_EXIT: SendMessageA(m_hWnd, WM_CLOSE, 0, 0); return true;
     case ID_ACCOUNT_MANAGER:
         runAccountManager(m_hWnd);
@@ -55,7 +65,28 @@ void CMyMainWnd::logOn() {
 void CMyMainWnd::disconnect() {
     m_queue.submit("QUIT", "", "");
     m_bConnected = false;
+    m_rightTree.reset();
     m_remotePath = "";
+}
+
+void CMyMainWnd::listRemoteDir(const CString& path) {
+    if (m_bConnected)
+        m_queue.submit("TreeLIST", path, "");
+    else
+        PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
+    setQueueTimer();
+}
+
+void CMyMainWnd::clearRemoteList() {
+    m_rightList.deleteAllItems();
+}
+
+void CMyMainWnd::listLocalFolder(const CString& path) {
+    m_leftList.listFolder(path);
+}
+
+void CMyMainWnd::refreshLocalList(const CString& path) {
+    m_leftList.refreshFolder(path);
 }
 
 void CMyMainWnd::abortAll() {

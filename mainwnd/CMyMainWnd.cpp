@@ -11,11 +11,10 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 namespace {
 const char kClassName[] = "MainWClass";
-// The horizontal splitter bar between the panes and the trace bar.
-constexpr int kSplitterBar = 6;
 } // namespace
 
 CString MainWindowTitle(const CString& account) { return "Tarnwick2 - " + account; }
@@ -25,7 +24,9 @@ CMyMainWnd::CMyMainWnd() {
     SHFILEINFOA info = {};
     m_hSmallImages = reinterpret_cast<HIMAGELIST>(
         SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-    m_traceBar.m_height = GetPrefInt(PREFS_SECTION, "TRACEH", 100);
+    // As stored, for 96 DPI: the window scales them once it knows its screen.
+    setPaneSizes(ReadStoredSizes());
+    m_hHalftoneBrush = makeHalftoneBrush();
 }
 
 CMyMainWnd::~CMyMainWnd() {
@@ -33,6 +34,8 @@ CMyMainWnd::~CMyMainWnd() {
         SetCallBackController(nullptr);
     if (m_hWnd)
         DestroyWindow(m_hWnd);
+    if (m_hHalftoneBrush)
+        DeleteObject(m_hHalftoneBrush);
 }
 
 bool CMyMainWnd::registerWindowClass(HINSTANCE instance) {
@@ -57,7 +60,15 @@ bool CMyMainWnd::create(HINSTANCE instance, int showCommand) {
                                   nullptr, nullptr, instance, this);
     if (!window)
         return false;
-    ShowWindow(window, showCommand);
+    const bool plainShow = showCommand == SW_SHOW || showCommand == SW_SHOWNORMAL ||
+                           showCommand == SW_SHOWDEFAULT;
+    ShowWindow(window, m_bRestoreMaximised && plainShow ? SW_SHOWMAXIMIZED : showCommand);
+    // Stored sizes that do not fit the window as shown (a damaged settings file, a smaller
+    // screen) are brought within what dragging allows; a minimised window has no size to go by.
+    if (!IsIconic(window)) {
+        setPaneSizes(ClampSizes(layoutFrame(), paneSizes()));
+        layout();
+    }
     UpdateWindow(window);
     return true;
 }
@@ -89,6 +100,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         SetCallBackController(this);
         CAsyncSocket::SetNotifyWindow(m_hWnd);
         createChildren();
+        restoreWindowRect();
         return result;
     }
     case WM_DESTROY:
@@ -101,6 +113,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         GetDataConnection().Close();
         GetControlSocket().Close();
         GetDataListener().Close();
+        saveLayout();
         break; // the default processing destroys the window
     case WM_SIZE:
         if (m_hStatus)
@@ -113,8 +126,30 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
             return TRUE;
         }
+        if (reinterpret_cast<HWND>(wParam) == m_hWnd && LOWORD(lParam) == HTCLIENT &&
+            setSplitterCursor())
+            return TRUE;
         break;
     }
+    case WM_ERASEBKGND:
+        drawSplitters(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        beginDrag(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_MOUSEMOVE:
+        dragTo(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        endDrag();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != m_hWnd)
+            cancelDrag();
+        return 0;
+    case WM_DPICHANGED:
+        onDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_NOTIFY: return onNotifyMessage(reinterpret_cast<NMHDR*>(lParam));
     case WM_MENUSELECT: {
         char text[256];
@@ -174,22 +209,14 @@ void CMyMainWnd::createChildren() {
     layout();
 }
 
+// From the top: the toolbar, the pane row, the splitter bar above the trace bar, the trace
+// bar, the status bar.
 void CMyMainWnd::layout() {
     if (!m_hWnd)
         return;
-    RECT client;
-    GetClientRect(m_hWnd, &client);
-    int statusHeight = 0;
-    if (m_hStatus) {
-        RECT status;
-        GetClientRect(m_hStatus, &status);
-        statusHeight = status.bottom - status.top;
-    }
-    // The pane row (still empty) runs from under the toolbar to the splitter bar above the
-    // trace bar.
-    const int paneBottom = client.bottom - m_traceBar.m_height - statusHeight - kSplitterBar;
+    const PanePlacement placed = PlacePanes(layoutFrame(), paneSizes());
     if (m_traceBar.m_hWnd)
-        m_traceBar.move(0, paneBottom + kSplitterBar, client.right, m_traceBar.m_height);
+        m_traceBar.move(0, placed.trace.top, placed.trace.width(), placed.trace.height());
 }
 
 void CMyMainWnd::setStatus(const CString& text) {

@@ -7,6 +7,7 @@
 #include "engine/CommandQueue.h"
 #include "mainwnd/CMyToolBarBase.h"
 #include "mainwnd/CTraceBar.h"
+#include "mainwnd/WindowLayout.h"
 #include "panes/PaneOwner.h"
 
 #include <windows.h>
@@ -37,6 +38,9 @@ public:
 
     HWND m_hWnd = nullptr;
     HIMAGELIST m_hSmallImages = nullptr;
+    // Widths of the local tree, the local list and the remote tree; the remote list takes
+    // the rest.
+    int m_splitterW[3] = {200, 200, 200};
     HINSTANCE m_hInstance = nullptr;
     HWND m_hStatus = nullptr;
     CTraceBar m_traceBar;
@@ -44,6 +48,11 @@ public:
     bool m_bConnected = false;
     CString m_remotePath;
     CCommandQueue m_queue;
+
+    // How the Help menu opens its pages (ShellExecuteA); the ui tests record the calls here
+    // instead of starting a browser.
+    using ShellOpenFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    static ShellOpenFn s_shellOpen;
 
 private:
     static LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -55,6 +64,35 @@ private:
     void setStatus(const CString& text);
     void setQueueTimer();
     void updateTitle();
+
+    // Layout that the user shapes (MainLayout.cpp).
+    static HBRUSH makeHalftoneBrush();
+    LayoutFrame layoutFrame() const;
+    PaneSizes paneSizes() const;
+    void setPaneSizes(const PaneSizes& sizes);
+    void restoreWindowRect();
+    void saveLayout();
+    void drawSplitters(HDC dc);
+    bool setSplitterCursor();
+    void invertDragBar();
+    void beginDrag(int x, int y);
+    void dragTo(int x, int y);
+    void endDrag();
+    void cancelDrag();
+    void onDpiChanged(int dpi, const RECT* suggested);
+
+    int m_dpi = kBaseDpi;
+    LayoutRect m_dragRect;
+    bool m_bDragging = false;
+    int m_dragWhich = kNoSplitter;
+    HBRUSH m_hHalftoneBrush = nullptr;
+    bool m_bRestoreMaximised = false;
+
+    // Help menu (HelpCommands.cpp).
+    void showHelpOverview();
+    void showSupport();
+    void showAbout();
+    void openHelpDocument(HWND owner, const CString& document, int show);
 
     // Commands (MainCommands.cpp).
     void logOn();

@@ -19,6 +19,9 @@ bool CMyMainWnd::onCommand(int id) {
     case ID_RESUME: resumeAfterReconnect(); return true;
     case ID_CLEAR_TRACE: m_traceBar.clear(); return true;
     case ID_EXIT: SendMessageA(m_hWnd, WM_CLOSE, 0, 0); return true;
+    case ID_HELP_OVERVIEW: showHelpOverview(); return true;
+    case ID_HELP_SUPPORT: showSupport(); return true;
+    case ID_ABOUT: showAbout(); return true;
     default: return false;
     }
 }

@@ -17,14 +17,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_hInstance = instance;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL));
     RegisterPrefSection("Section1");
     CMyMainWnd::registerWindowClass(instance);
     if (!g_mainWindow.create(instance, SW_SHOW))
         return 0;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) {
-        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+        if (!g_mainWindow.translateAccelerator(msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

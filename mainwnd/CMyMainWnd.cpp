@@ -54,6 +54,7 @@ bool CMyMainWnd::registerWindowClass(HINSTANCE instance) {
 
 bool CMyMainWnd::create(HINSTANCE instance, int showCommand) {
     m_hInstance = instance;
+    m_hAccel = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL));
     CString title = MainWindowTitle(GetPrefString(PREFS_SECTION, "DEFAULT", ""));
     HWND window = CreateWindowExA(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -71,6 +72,31 @@ bool CMyMainWnd::create(HINSTANCE instance, int showCommand) {
     }
     UpdateWindow(window);
     return true;
+}
+
+namespace {
+// The in-place editor of a list or tree label: an edit control inside the list or tree.
+bool isLabelEditor(HWND window) {
+    char name[64] = "";
+    if (!window || !GetClassNameA(window, name, sizeof name) || lstrcmpiA(name, "Edit") != 0)
+        return false;
+    char parent[64] = "";
+    GetClassNameA(GetParent(window), parent, sizeof parent);
+    return lstrcmpiA(parent, WC_LISTVIEWA) == 0 || lstrcmpiA(parent, WC_TREEVIEWA) == 0;
+}
+} // namespace
+
+bool CMyMainWnd::translateAccelerator(MSG& msg) {
+    if (!m_hWnd || !m_hAccel)
+        return false;
+    // Only keys meant for this window: a dialog of its own keeps its keys.
+    if (msg.hwnd != m_hWnd && !IsChild(m_hWnd, msg.hwnd))
+        return false;
+    if (isLabelEditor(GetFocus()))
+        return false;
+    // Translated for this window, not for the control that has the focus: a list view does
+    // not pass WM_COMMAND on.
+    return TranslateAcceleratorA(m_hWnd, m_hAccel, &msg) != 0;
 }
 
 LRESULT CALLBACK CMyMainWnd::staticProc(HWND window, UINT message, WPARAM wParam,
@@ -116,9 +142,17 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         saveLayout();
         break; // the default processing destroys the window
     case WM_SIZE:
+        // The bars size themselves to the new width when told.
         if (m_hStatus)
             SendMessageA(m_hStatus, WM_SIZE, wParam, lParam);
+        if (m_toolBar.m_hWnd)
+            SendMessageA(m_toolBar.m_hWnd, TB_AUTOSIZE, 0, 0);
         layout();
+        return 0;
+    case WM_ERASEBKGND:
+        // 0: the flat toolbar, which asks its parent for its background first, then paints
+        // its own instead of leaving it black.
+        drawSplitters(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_SETCURSOR: {
         CCommand* current = m_queue.currentCommand();
@@ -131,9 +165,6 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         break;
     }
-    case WM_ERASEBKGND:
-        drawSplitters(reinterpret_cast<HDC>(wParam));
-        return 0;
     case WM_LBUTTONDOWN:
         beginDrag(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         return 0;
@@ -194,9 +225,13 @@ LRESULT CMyMainWnd::onNotifyMessage(NMHDR* header) {
         }
         return DefWindowProcA(m_hWnd, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
     }
+    // By the sender's handle, not its id: the status bar shares its id with the remote tree.
+    LRESULT result = 0;
     if (CBaseList* list = CBaseList::fromHandle(header->hwndFrom)) {
-        LRESULT result = 0;
         if (list->onNotify(header, &result))
+            return result;
+    } else if (CMyBaseTree* tree = CMyBaseTree::fromHandle(header->hwndFrom)) {
+        if (tree->onNotify(header, &result))
             return result;
     }
     return DefWindowProcA(m_hWnd, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
@@ -206,17 +241,36 @@ void CMyMainWnd::createChildren() {
     m_hStatus = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "Started", m_hWnd, IDC_STATUSBAR);
     m_traceBar.create(this);
     m_toolBar.create(this, CCS_TOP);
-    layout();
+    createPanes();
 }
 
-// From the top: the toolbar, the pane row, the splitter bar above the trace bar, the trace
-// bar, the status bar.
+bool CMyMainWnd::createPanes() {
+    bool ok = m_leftList.create(this) && m_rightList.create(this) && m_leftTree.create(this);
+    if (ok)
+        m_leftTree.initRoot();
+    ok = ok && m_rightTree.create(this);
+    if (ok)
+        m_rightTree.initRoot();
+    layout();
+    return ok;
+}
+
+// From the top: the toolbar, the four panes side by side with a splitter bar between each
+// two, the splitter bar above the trace bar, the trace bar, the status bar.
 void CMyMainWnd::layout() {
     if (!m_hWnd)
         return;
     const PanePlacement placed = PlacePanes(layoutFrame(), paneSizes());
+    const HWND panes[4] = {m_leftTree.window(), m_leftList.window(), m_rightTree.window(),
+                           m_rightList.window()};
+    for (int i = 0; i < 4; ++i) {
+        const LayoutRect& pane = placed.pane[i];
+        if (panes[i])
+            MoveWindow(panes[i], pane.left, pane.top, pane.width(), pane.height(), TRUE);
+    }
     if (m_traceBar.m_hWnd)
         m_traceBar.move(0, placed.trace.top, placed.trace.width(), placed.trace.height());
+    InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CMyMainWnd::setStatus(const CString& text) {

@@ -8,11 +8,15 @@
 #include "mainwnd/CMyToolBarBase.h"
 #include "mainwnd/CTraceBar.h"
 #include "mainwnd/WindowLayout.h"
-#include "panes/PaneOwner.h"
+#include "panes/CMyLeftList.h"
+#include "panes/CMyLeftTree.h"
+#include "panes/CMyRightList.h"
+#include "panes/CMyRightTree.h"
+#include "panes/PaneHost.h"
 
 #include <windows.h>
 
-class CMyMainWnd : public ICallBackController, public IPaneOwner {
+class CMyMainWnd : public ICallBackController, public IPaneHost {
 public:
     CMyMainWnd();
     ~CMyMainWnd() override;
@@ -23,6 +27,10 @@ public:
     static bool registerWindowClass(HINSTANCE instance);
     // Creates the window titled "Tarnwick2 - " and the current account, and shows it.
     bool create(HINSTANCE instance, int showCommand);
+    // The message loop's step before dispatching: a shortcut key pressed anywhere in this
+    // window becomes its command, whichever control has the focus, except while a name is
+    // being edited in place (Ctrl+X there cuts text). True when msg was translated.
+    bool translateAccelerator(MSG& msg);
 
     // ICallBackController
     bool notify(const CString& text, int event, CString& reply) override;
@@ -32,17 +40,28 @@ public:
     HWND ownerWindow() const override { return m_hWnd; }
     HIMAGELIST smallImageList() const override { return m_hSmallImages; }
 
+    // IPaneHost
+    void listRemoteDir(const CString& path) override;
+    void clearRemoteList() override;
+    void listLocalFolder(const CString& path) override;
+
     // Operations the panes and dialogs call.
+    void refreshLocalList(const CString& path);
     void disconnect();
     void abortAll();
 
     HWND m_hWnd = nullptr;
     HIMAGELIST m_hSmallImages = nullptr;
+    CMyLeftTree m_leftTree{*this};
+    CMyRightTree m_rightTree{*this};
+    CMyLeftList m_leftList;
+    CMyRightList m_rightList;
     // Widths of the local tree, the local list and the remote tree; the remote list takes
     // the rest.
     int m_splitterW[3] = {200, 200, 200};
     HINSTANCE m_hInstance = nullptr;
     HWND m_hStatus = nullptr;
+    HACCEL m_hAccel = nullptr;
     CTraceBar m_traceBar;
     CMyToolBarBase m_toolBar;
     bool m_bConnected = false;
@@ -58,6 +77,7 @@ private:
     static LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam);
     void createChildren();
+    bool createPanes();
     void layout();
     bool onCommand(int id);
     LRESULT onNotifyMessage(NMHDR* header);
@@ -105,6 +125,8 @@ private:
     bool onServerError(const CString& text, CString& reply);
     bool onLogOnPrompt(int event, CString& reply);
     void onRemoteDir(const CString& text);
+    void onListingDone();
+    void renameRemote(const CString& newName);
 };
 
 // The title text: "Tarnwick2 - " and the account name.

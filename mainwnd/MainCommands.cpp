@@ -18,6 +18,8 @@ bool CMyMainWnd::onCommand(int id) {
     case ID_ABORT: abortAll(); return true;
     case ID_RESUME: resumeAfterReconnect(); return true;
     case ID_CLEAR_TRACE: m_traceBar.clear(); return true;
+    case ID_REFRESH_REMOTE: listRemoteDir(m_rightTree.getSelectedPath()); return true;
+    case ID_REFRESH_LOCAL: refreshLocalList(m_leftTree.getSelectedPath()); return true;
     case ID_EXIT: SendMessageA(m_hWnd, WM_CLOSE, 0, 0); return true;
     case ID_HELP_OVERVIEW: showHelpOverview(); return true;
     case ID_HELP_SUPPORT: showSupport(); return true;
@@ -49,7 +51,28 @@ void CMyMainWnd::logOn() {
 void CMyMainWnd::disconnect() {
     m_queue.submit("QUIT", "", "");
     m_bConnected = false;
+    m_rightTree.reset();
     m_remotePath = "";
+}
+
+void CMyMainWnd::listRemoteDir(const CString& path) {
+    if (m_bConnected)
+        m_queue.submit("TreeLIST", path, "");
+    else
+        PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
+    setQueueTimer();
+}
+
+void CMyMainWnd::clearRemoteList() {
+    m_rightList.deleteAllItems();
+}
+
+void CMyMainWnd::listLocalFolder(const CString& path) {
+    m_leftList.listFolder(path);
+}
+
+void CMyMainWnd::refreshLocalList(const CString& path) {
+    m_leftList.refreshFolder(path);
 }
 
 void CMyMainWnd::abortAll() {

@@ -5,6 +5,7 @@
 #include "engine/Command.h"
 #include "res/resource.h"
 #include "settings/Prefs.h"
+#include "transfer/TreeListCommand.h"
 
 void CMyMainWnd::trace(const CString& text, int level) {
     const size_t pending = m_queue.pendingCount();
@@ -30,6 +31,9 @@ bool CMyMainWnd::notify(const CString& text, int event, CString& reply) {
     case EV_ASK_PASSWORD:
     case EV_ASK_USER: return onLogOnPrompt(event, reply);
     case EV_GET_REMOTE_DIR: reply = m_remotePath; return true;
+    case EV_REFRESH_LOCAL: refreshLocalList(m_leftTree.getSelectedPath()); return true;
+    case EV_RENAME: renameRemote(text); return true;
+    case EV_LISTING_DONE: onListingDone(); return true;
     case EV_CONNECTION_STATE:
         m_bConnected = text == "Y";
         if (m_bConnected) {
@@ -37,7 +41,9 @@ bool CMyMainWnd::notify(const CString& text, int event, CString& reply) {
             setQueueTimer();
         }
         return true;
-    default: return true; // the panes' events come with the panes
+    case EV_SELECT_REMOTE_PATH: m_rightTree.openChild(text); return true;
+    case EV_SELECT_LOCAL_PATH: m_leftTree.selectChildByName(text); return true;
+    default: return true;
     }
 }
 
@@ -54,7 +60,10 @@ bool CMyMainWnd::onConnectionError(const CString& text, CString& reply) {
         }
         PostMessageA(m_hWnd, WM_COMMAND, ID_RESUME, 0);
     } else {
+        // Forgotten, or the next log-on's folder would equal it and the tree would stay
+        // "Not Connected".
         m_remotePath = "";
+        m_rightTree.reset();
         if (current)
             current->setState(CMD_FINISHED);
         reply = "N";
@@ -99,6 +108,34 @@ bool CMyMainWnd::onLogOnPrompt(int event, CString& reply) {
 void CMyMainWnd::onRemoteDir(const CString& text) {
     CString path = text;
     path.Replace("\\", "/");
-    // The remote panes list the folder once they exist; until then the folder is only known.
+    if (path == m_remotePath)
+        return;
     m_remotePath = path;
+    m_rightTree.setRoot(path);
+    onListingDone();
+}
+
+void CMyMainWnd::onListingDone() {
+    auto* listing = dynamic_cast<CTreeLISTCommand*>(m_queue.currentCommand());
+    if (!listing) {
+        listRemoteDir(m_remotePath);
+        return;
+    }
+    // A search's listing is not the panes' (the search comes with its own dialog).
+    if (!listing->getArg2().empty())
+        return;
+    // The user has moved on to another folder: this listing is stale.
+    if (listing->getArg1() != m_rightTree.getSelectedPath())
+        return;
+    m_rightTree.showListing(listing->listing(), m_rightList);
+    m_queue.retireCurrent();
+}
+
+void CMyMainWnd::renameRemote(const CString& newName) {
+    CString folder = m_rightTree.getSelectedPath();
+    folder.Trim();
+    m_queue.submit("RNFR", folder + "/" + m_rightList.renamedFrom(), "");
+    m_queue.submit("RNTO", folder + "/" + newName, "");
+    m_queue.submit("TreeLIST", folder, "");
+    setQueueTimer();
 }

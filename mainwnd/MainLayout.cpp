@@ -92,6 +92,8 @@ void CMyMainWnd::restoreWindowRect() {
 
 void CMyMainWnd::saveLayout() {
     ClosingLayout closing;
+    if (m_leftTree.window())
+        closing.lastDir = m_leftTree.getSelectedPath();
     closing.minimised = IsIconic(m_hWnd) != FALSE;
     closing.maximised = IsZoomed(m_hWnd) != FALSE;
     RECT rect = {};
@@ -111,6 +113,10 @@ void CMyMainWnd::saveLayout() {
     closing.sizes = paneSizes();
     closing.dpi = m_dpi;
     WriteLayout(closing);
+    if (!closing.minimised) {
+        m_leftList.saveColumns(1);
+        m_rightList.saveColumns(1);
+    }
 }
 
 void CMyMainWnd::drawSplitters(HDC dc) {

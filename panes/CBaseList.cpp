@@ -265,6 +265,12 @@ bool CBaseList::firstSelectedIsDir() const {
     return first ? getRecord(first - 1).isDir : false;
 }
 
+void CBaseList::setNumber(int row, uint64_t number) {
+    LPARAM index = getItemData(row);
+    if (index >= 0 && static_cast<size_t>(index) < m_records.size())
+        m_records[static_cast<size_t>(index)].number = number;
+}
+
 LPARAM CBaseList::appendRecord(const CListItemData& record) {
     m_records.push_back(record);
     return static_cast<LPARAM>(m_records.size() - 1);

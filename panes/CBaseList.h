@@ -99,6 +99,8 @@ public:
 protected:
     // Makes a control created by a derived list this list's: registers and subclasses it.
     void subclass(HWND control);
+    // Sets the sort number of the row's record.
+    void setNumber(int row, uint64_t number);
     // Appends a record; its index is the row's item data.
     LPARAM appendRecord(const CListItemData& record);
     // The order of two rows by their item data: folders apart from files, then the name

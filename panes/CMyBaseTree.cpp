@@ -254,7 +254,10 @@ bool CMyBaseTree::selectChildByName(const CString& name) {
 }
 
 CString CMyBaseTree::getSelectedPath() const {
-    HTREEITEM node = getSelection();
+    return pathOf(getSelection());
+}
+
+CString CMyBaseTree::pathOf(HTREEITEM node) const {
     if (!node)
         return CString();
     // Local paths leave the top node out (it stands for the computer, not a folder); the

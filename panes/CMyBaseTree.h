@@ -74,7 +74,9 @@ public:
     bool selectChildByName(const CString& name);
     // The selected node's path (empty when nothing is selected, and for the root of a tree
     // with local paths).
-    CString getSelectedPath() const;
+    virtual CString getSelectedPath() const;
+    // The path of any node, by the same rule.
+    CString pathOf(HTREEITEM node) const;
 
     // Lazy loading: puts the placeholder under node / removes every child of node.
     HTREEITEM insertLoadingChild(HTREEITEM node, int icon, int selectedIcon);

@@ -119,10 +119,12 @@ void CFtpListEntry::parse(const char* line, size_t length) {
     }
     // An entry without a name cannot be shown, fetched or entered; a folder with an empty name
     // would even make a tree walk list its own parent ("dir/") again and again.
-    if (ok && !name.empty())
+    if (ok && !name.empty()) {
         valid = true;
-    else
+        entryLine = {b, e};
+    } else {
         reset();
+    }
 }
 
 // "+" facts separated by "," up to a tab, then the name: "+i8388621.48594,m825718503,r,s280,\tname"

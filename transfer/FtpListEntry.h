@@ -32,6 +32,8 @@ public:
     // The entry's name. It runs to the end of the line unless the layout ends it sooner, so a
     // line that still carries its line end has it here too: users remove CR and LF.
     CListPiece name;
+    // The whole line that was parsed (the details a pane shows beside the name).
+    CListPiece entryLine;
 
     // What the line tells beyond that, for the panes and the search. None of it decides
     // whether a line is an entry, nor its name.

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <memory>
 
 using namespace ui_test;
@@ -58,6 +60,14 @@ protected:
         MapWindowPoints(nullptr, window->m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
         return rect;
     }
+    // The four panes' rectangles in the main window's client area, left to right.
+    std::vector<RECT> paneRects() const {
+        std::vector<RECT> rects;
+        for (HWND pane : {window->m_leftTree.window(), window->m_leftList.window(),
+                          window->m_rightTree.window(), window->m_rightList.window()})
+            rects.push_back(childRect(pane));
+        return rects;
+    }
     RECT windowRect() const {
         RECT rect = {};
         GetWindowRect(window->m_hWnd, &rect);
@@ -96,6 +106,11 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestart) {
     EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-before-drag.png"));
     const RECT trace = childRect(window->m_traceBar.m_hWnd);
     const int paneY = trace.top - 100; // in the pane row
+    std::vector<RECT> panes = paneRects();
+    EXPECT_EQ(panes[0].right - panes[0].left, 197);
+    EXPECT_EQ(panes[1].right - panes[1].left, 194);
+    EXPECT_EQ(panes[2].right - panes[2].left, 194);
+    EXPECT_EQ(panes[3].left, panes[2].right + 6);
     EXPECT_EQ(cursorAt(200, paneY), LoadCursorA(nullptr, IDC_SIZEWE));
     EXPECT_EQ(cursorAt(400, trace.top - 3), LoadCursorA(nullptr, IDC_SIZENS));
 
@@ -110,6 +125,14 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestart) {
     EXPECT_EQ(window->m_traceBar.m_height, 160);
     const RECT draggedTrace = childRect(window->m_traceBar.m_hWnd);
     EXPECT_EQ(draggedTrace.top, trace.top - 60);
+    panes = paneRects();
+    EXPECT_EQ(panes[0].right, 147);
+    EXPECT_EQ(panes[1].left, 153);
+    EXPECT_EQ(panes[2].left, 453); // pushed right by splitter 1, 0 wide
+    EXPECT_EQ(panes[2].right, 453);
+    EXPECT_EQ(panes[3].left, 459);
+    EXPECT_EQ(panes[0].bottom, draggedTrace.top - 6);
+    ListView_SetColumnWidth(window->m_rightList.window(), 0, 123);
     EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-after-drag.png"));
     const RECT placed = windowRect();
 
@@ -126,6 +149,13 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestart) {
     const RECT restoredTrace = childRect(window->m_traceBar.m_hWnd);
     EXPECT_EQ(restoredTrace.top, draggedTrace.top);
     EXPECT_EQ(restoredTrace.bottom, draggedTrace.bottom);
+    const std::vector<RECT> restoredPanes = paneRects();
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(restoredPanes[i].left, panes[i].left) << i;
+        EXPECT_EQ(restoredPanes[i].right, panes[i].right) << i;
+        EXPECT_EQ(restoredPanes[i].bottom, panes[i].bottom) << i;
+    }
+    EXPECT_EQ(ListView_GetColumnWidth(window->m_rightList.window(), 0), 123);
     EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-after-restart.png"));
 }
 
@@ -186,9 +216,8 @@ TEST_F(LayoutTest, HelpMenuOpensThePagesBesideTheProgramAndAbout) {
     folder = folder.substr(0, folder.rfind('\\') + 1);
 
     // F1, as the accelerator table turns it into the command.
-    HACCEL keys = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCEL));
     MSG f1 = {window->m_hWnd, WM_KEYDOWN, VK_F1, 0, 0, {0, 0}};
-    EXPECT_TRUE(TranslateAcceleratorA(window->m_hWnd, keys, &f1));
+    EXPECT_TRUE(window->translateAccelerator(f1));
     ASSERT_EQ(g_shellCalls.size(), 1u);
     EXPECT_EQ(g_shellCalls[0].file, folder + "main.htm");
     EXPECT_EQ(g_shellCalls[0].owner, window->m_hWnd);

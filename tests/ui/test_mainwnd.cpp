@@ -62,8 +62,9 @@ protected:
     }
     bool idle() const {
         const CCommand* current = window.m_queue.currentCommand();
-        return window.m_queue.pendingCount() == 0 && current &&
-               current->getState() == CMD_FINISHED;
+        // A finished listing is retired at once: then no command is current.
+        return window.m_queue.pendingCount() == 0 &&
+               (!current || current->getState() == CMD_FINISHED);
     }
 
     testing_support::ScopedPrefs prefs;

@@ -160,6 +160,7 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestart) {
 }
 
 TEST_F(LayoutTest, MaximisedComesBackMaximisedAndOffScreenComesBackIntoView) {
+    SetPrefString(PREFS_SECTION, "LASTDIR", "C:\\windows");
     SetPrefInt(PREFS_SECTION, "MainWndL", 20000);
     SetPrefInt(PREFS_SECTION, "MainWndT", 20000);
     SetPrefInt(PREFS_SECTION, "MainWndW", 700);
@@ -179,6 +180,17 @@ TEST_F(LayoutTest, MaximisedComesBackMaximisedAndOffScreenComesBackIntoView) {
     PumpPending();
     rect = windowRect();
     EXPECT_EQ(rect.right - rect.left, 700);
+
+    // Closed minimised: only the local folder is stored.
+    const CString folder = window->m_leftTree.getSelectedPath();
+    ASSERT_FALSE(folder.empty());
+    SetPrefString(PREFS_SECTION, "LASTDIR", "elsewhere");
+    SetPrefInt(PREFS_SECTION, "MainWndW", 640);
+    ShowWindow(window->m_hWnd, SW_MINIMIZE);
+    PumpPending();
+    SendMessageA(window->m_hWnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(GetPrefString(PREFS_SECTION, "LASTDIR", ""), folder);
+    EXPECT_EQ(GetPrefInt(PREFS_SECTION, "MainWndW", 0), 640);
 }
 
 TEST_F(LayoutTest, SizesFollowTheScreensDpi) {

@@ -12,8 +12,10 @@ deps:
 run: deps
 	tools/run-program.sh
 
-# The same with a local demo FTP server and a demo account as the current one.
-demo: deps
+# The same with a local demo FTP server and a demo account as the current one; installs only
+# what the demo needs.
+demo:
+	tools/install-deps.sh demo
 	tools/run-program.sh demo
 
 clean:

@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian machine, when it is missing.
+#   tools/install-deps.sh        everything the builds, the tests and the benchmarks use
+#   tools/install-deps.sh demo   only what `make demo` uses: the Windows build, Wine and the
+#                                demo's FTP server (no test account, no test servers)
 set -eu
-packages=(
-    cmake ninja-build g++ make libgtest-dev googletest
-    g++-mingw-w64-x86-64-posix mingw-w64-tools
-    wine wine64 xvfb xauth imagemagick
-    python3 python3-pyftpdlib vsftpd acl curl lftp hyperfine valgrind
-    clang libclang-rt-14-dev ccache
-)
+mode=${1:-all}
+if [ "$mode" = "demo" ]; then
+    packages=(
+        cmake ninja-build make g++-mingw-w64-x86-64-posix mingw-w64-tools
+        wine wine64 python3 python3-pyftpdlib
+    )
+else
+    packages=(
+        cmake ninja-build g++ make libgtest-dev googletest
+        g++-mingw-w64-x86-64-posix mingw-w64-tools
+        wine wine64 xvfb xauth imagemagick
+        python3 python3-pyftpdlib vsftpd acl curl lftp hyperfine valgrind
+        clang libclang-rt-14-dev ccache
+    )
+fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=()
@@ -19,6 +30,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+[ "$mode" = "demo" ] && exit 0
 
 # The password account of the vsftpd server tests (tests/servers/rig.py): a system user without
 # a login shell, checked by a PAM service of its own (so /etc/ftpusers and the shell list do not

@@ -15,8 +15,12 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
+# The program alone needs no test framework; a build folder the tests made keeps its tests.
+tests=()
+[ -d /usr/src/googletest ] || tests=(-DTW_BUILD_TESTS=OFF)
 [ -f "$build/CMakeCache.txt" ] ||
-    cmake -S . -B "$build" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    cmake -S . -B "$build" "${generator[@]}" "${tests[@]}" \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$build" --target Tarnwick2 -j "$(nproc)"
 
 # A prefix of the program's own, so the user's ~/.wine is left alone.

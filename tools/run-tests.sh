@@ -15,7 +15,7 @@ failed=()
 build() { # name, cmake arguments...
     local name=$1; shift
     echo "=== build $name"
-    cmake -S . -B "build/$name" "${generator[@]}" -DTW_WERROR=ON "$@" >/dev/null &&
+    cmake -S . -B "build/$name" "${generator[@]}" -DTW_WERROR=ON -DTW_BUILD_TESTS=ON "$@" >/dev/null &&
         cmake --build "build/$name" -j "$jobs"
 }
 

@@ -42,14 +42,16 @@ CString fileUrl(const CString& path) {
 
 INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: return TRUE;
+    case WM_INITDIALOG:
+        return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wParam));
             return TRUE;
         }
         return FALSE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 

@@ -10,8 +10,12 @@
 
 namespace {
 
-RECT toRect(const LayoutRect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
-LayoutRect fromRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+RECT toRect(const LayoutRect& rect) {
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+LayoutRect fromRect(const RECT& rect) {
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
 
 BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
     MONITORINFO info = {};
@@ -156,8 +160,7 @@ void CMyMainWnd::invertDragBar() {
     if (!dc)
         return;
     HGDIOBJ old = m_hHalftoneBrush ? SelectObject(dc, m_hHalftoneBrush) : nullptr;
-    PatBlt(dc, m_dragRect.left, m_dragRect.top, m_dragRect.width(), m_dragRect.height(),
-           PATINVERT);
+    PatBlt(dc, m_dragRect.left, m_dragRect.top, m_dragRect.width(), m_dragRect.height(), PATINVERT);
     if (old)
         SelectObject(dc, old);
     ReleaseDC(m_hWnd, dc);

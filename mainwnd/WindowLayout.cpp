@@ -23,12 +23,14 @@ int rounded(int64_t numerator, int64_t denominator) {
     if (denominator <= 0)
         return static_cast<int>(numerator);
     int64_t half = denominator / 2;
-    int64_t value = numerator >= 0 ? (numerator + half) / denominator
-                                   : -((-numerator + half) / denominator);
+    int64_t value =
+        numerator >= 0 ? (numerator + half) / denominator : -((-numerator + half) / denominator);
     return static_cast<int>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-int leftHalf(int dpi) { return SplitterBar(dpi) / 2; }
+int leftHalf(int dpi) {
+    return SplitterBar(dpi) / 2;
+}
 
 // Width of the panes left of splitter which.
 int widthBefore(const PaneSizes& sizes, int which) {
@@ -73,9 +75,13 @@ PaneSizes RescaleSizes(const PaneSizes& sizes, int fromDpi, int toDpi) {
     return result;
 }
 
-int SplitterBar(int dpi) { return std::max(2, ScaleToDpi(kBar96, dpi)); }
+int SplitterBar(int dpi) {
+    return std::max(2, ScaleToDpi(kBar96, dpi));
+}
 
-int PaneTop(const LayoutFrame& frame) { return frame.toolbarH - kToolbarOverlap; }
+int PaneTop(const LayoutFrame& frame) {
+    return frame.toolbarH - kToolbarOverlap;
+}
 
 int PaneBottom(const LayoutFrame& frame, int traceH) {
     return frame.clientH - traceH - frame.statusH - SplitterBar(frame.dpi);

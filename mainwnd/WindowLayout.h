@@ -109,8 +109,8 @@ struct ClosingLayout {
     CString lastDir;        // the local tree's selected folder; empty writes nothing
     bool minimised = false; // then only the folder is stored
     bool maximised = false;
-    LayoutRect normalRect;  // the window's rectangle when neither minimised nor maximised
-    PaneSizes sizes;        // at dpi
+    LayoutRect normalRect; // the window's rectangle when neither minimised nor maximised
+    PaneSizes sizes;       // at dpi
     int dpi = kBaseDpi;
 };
 void WriteLayout(const ClosingLayout& closing);

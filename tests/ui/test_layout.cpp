@@ -73,8 +73,7 @@ protected:
         }
         RECT trace = childRect(window->m_traceBar.m_hWnd), frame = windowRect();
         return text + FormatString("trace %ld-%ld window %ld,%ld,%ld,%ld column %d", trace.top,
-                                   trace.bottom, frame.left, frame.top, frame.right,
-                                   frame.bottom,
+                                   trace.bottom, frame.left, frame.top, frame.right, frame.bottom,
                                    ListView_GetColumnWidth(window->m_rightList.window(), 0));
     }
     // Press at (x, y) in the main window's client area, move in steps to (toX, toY), release:
@@ -115,10 +114,10 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestart) {
     EXPECT_EQ(cursorAt(200, paneY), LoadCursorA(nullptr, IDC_SIZEWE));
     EXPECT_EQ(cursorAt(400, traceTop - 3), LoadCursorA(nullptr, IDC_SIZENS));
 
-    drag(200, paneY, 150, paneY); // splitter 0: 50 to the left
-    drag(350, paneY, 450, paneY); // splitter 1: 100 to the right
-    drag(1, paneY, 300, paneY);   // not on a splitter: nothing moves
-    drag(650, paneY, 120, paneY); // splitter 2 onto splitter 1: one bar left
+    drag(200, paneY, 150, paneY);                // splitter 0: 50 to the left
+    drag(350, paneY, 450, paneY);                // splitter 1: 100 to the right
+    drag(1, paneY, 300, paneY);                  // not on a splitter: nothing moves
+    drag(650, paneY, 120, paneY);                // splitter 2 onto splitter 1: one bar left
     drag(400, traceTop - 3, 400, traceTop - 60); // the trace bar starts where the bar was let go
     ListView_SetColumnWidth(window->m_rightList.window(), 0, 123);
     const std::string dragged = layoutText();
@@ -196,14 +195,15 @@ TEST_F(LayoutTest, HelpMenuOpensThePagesBesideTheProgramAndAbout) {
     SendMessageA(window->m_hWnd, WM_COMMAND, ID_HELP_SUPPORT, 0);
     std::string url = "file:///" + page;
     std::replace(url.begin(), url.end(), '\\', '/');
-    EXPECT_EQ(g_opened, (std::vector<std::string>{"owned 1 " + page,
-                                                  "unowned 3 " + url + "#getting-help"}));
+    EXPECT_EQ(g_opened,
+              (std::vector<std::string>{"owned 1 " + page, "unowned 3 " + url + "#getting-help"}));
 
     // A page that cannot be opened is said so, with its path.
     g_shellResult = 2; // SE_ERR_FNF
     CString boxText;
     RunModal([&] { return SendMessageA(window->m_hWnd, WM_COMMAND, ID_HELP_OVERVIEW, 0); },
-             "Tarnwick", [&](HWND box) {
+             "Tarnwick",
+             [&](HWND box) {
                  boxText = GetText(box, 0xFFFF);
                  ClickButton(box, IDOK);
              });
@@ -213,7 +213,8 @@ TEST_F(LayoutTest, HelpMenuOpensThePagesBesideTheProgramAndAbout) {
     for (bool escape : {true, false}) {
         CString version;
         RunModal([&] { return SendMessageA(window->m_hWnd, WM_COMMAND, ID_ABOUT, 0); },
-                 "About Tarnwick", [&](HWND dialog) {
+                 "About Tarnwick",
+                 [&](HWND dialog) {
                      version = GetText(dialog, IDC_ABOUT_VERSION);
                      if (escape)
                          PostMessageA(GetFocus() ? GetFocus() : dialog, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -55,7 +55,9 @@ struct Row {
     const char* window;       // "L,T,R,B[ max]" placed on the screens, or "none"
 };
 
-void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
 
 void store(const char* pairs) {
     std::istringstream in(pairs);
@@ -80,6 +82,8 @@ CString placedWindow(int dpi) {
 const auto kNothing = [](Session&) {};
 const auto kClose = [](Session& s) { s.close(false, false); };
 
+// One row a line or two, as a table reads best.
+// clang-format off
 const Row kRows[] = {
     {"first start", "", 96, kClose, {{200, 200, 200}, 100}, {197, 194, 194, 397},
      "SPLITTERW0=200 SPLITTERW2=200 TRACEH=100 MainWndW=800 MainWndT=20 LASTDIR=C:\\Work",
@@ -127,6 +131,7 @@ const Row kRows[] = {
      {{300, 360, 300}, 180}, {296, 351, 291, 35},
      "SPLITTERW0=200 SPLITTERW1=240 TRACEH=120 MainWndW=800 MainWndH=600", "10,20,1210,920"},
 };
+// clang-format on
 
 class LayoutTable : public ::testing::TestWithParam<Row> {
 protected:

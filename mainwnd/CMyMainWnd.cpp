@@ -252,6 +252,9 @@ bool CMyMainWnd::createPanes() {
     if (ok)
         m_rightTree.initRoot();
     layout();
+    // The last folder was scrolled to while the tree was still small.
+    if (HTREEITEM selected = m_leftTree.getSelection())
+        SendMessageA(m_leftTree.window(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(selected));
     return ok;
 }
 

@@ -42,10 +42,17 @@ public:
 
     // IPaneHost
     void listRemoteDir(const CString& path) override;
+    bool connected() const override { return m_bConnected; }
     void clearRemoteList() override;
     void listLocalFolder(const CString& path) override;
+    CString remoteFolder() const override { return m_rightTree.getSelectedPath(); }
+    void uploadFile(const CString& localPath, const CString& remoteDir) override;
+    void makeRemoteDir(const CString& path) override;
+    void uploadFolder(const CString& localPath, const CString& remoteBase,
+                      const CString& relative) override;
 
     // Operations the panes and dialogs call.
+    void downloadFile(const CString& remotePath, const CString& localDir);
     void refreshLocalList(const CString& path);
     void disconnect();
     void abortAll();
@@ -55,7 +62,7 @@ public:
     CMyLeftTree m_leftTree{*this};
     CMyRightTree m_rightTree{*this};
     CMyLeftList m_leftList;
-    CMyRightList m_rightList;
+    CMyRightList m_rightList{*this};
     // Widths of the local tree, the local list and the remote tree; the remote list takes
     // the rest.
     int m_splitterW[3] = {200, 200, 200};
@@ -119,6 +126,12 @@ private:
     void chooseAccount(int index);
     void showAccountMenu();
     void resumeAfterReconnect();
+    void sendToServer();
+    void retrieveFromServer();
+    void removeRemoteFiles();
+    void createRemoteDir();
+    void deleteRemoteDir();
+    void runSiteCommand(bool usingFile);
 
     // Engine events (MainController.cpp).
     bool onConnectionError(const CString& text, CString& reply);

@@ -20,6 +20,14 @@ bool CMyMainWnd::onCommand(int id) {
     case ID_CLEAR_TRACE: m_traceBar.clear(); return true;
     case ID_REFRESH_REMOTE: listRemoteDir(m_rightTree.getSelectedPath()); return true;
     case ID_REFRESH_LOCAL: refreshLocalList(m_leftTree.getSelectedPath()); return true;
+    case ID_SEND: sendToServer(); return true;
+    case ID_RETRIEVE: retrieveFromServer(); return true;
+    case ID_REMOVE_FILE: removeRemoteFiles(); return true;
+    case ID_CREATE_DIR: createRemoteDir(); return true;
+    case ID_DELETE_DIR: deleteRemoteDir(); return true;
+    case ID_SITE_USING_DIR: runSiteCommand(false); return true;
+    case ID_SITE_USING_FILE: runSiteCommand(true); return true;
+    case ID_PASTE: m_rightList.paste(); return true;
     case ID_EXIT: SendMessageA(m_hWnd, WM_CLOSE, 0, 0); return true;
     case ID_HELP_OVERVIEW: showHelpOverview(); return true;
     case ID_HELP_SUPPORT: showSupport(); return true;

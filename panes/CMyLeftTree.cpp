@@ -1,6 +1,9 @@
 #include "panes/CMyLeftTree.h"
 
+#include "engine/CallBackController.h"
+#include "panes/CMyLeftList.h"
 #include "panes/LocalFolder.h"
+#include "panes/TreePath.h"
 #include "settings/Prefs.h"
 
 #include <shellapi.h>
@@ -118,5 +121,35 @@ void CMyLeftTree::selectPath(const CString& path, HTREEITEM node) {
         }
         expand(match, TVE_EXPAND);
         node = getChild(match);
+    }
+}
+
+void CMyLeftTree::onContextMenu(int x, int y) {
+    if (m_pParent)
+        ShowLocalContextMenu(m_pParent->ownerWindow(), x, y);
+}
+
+void CMyLeftTree::uploadFolder(const CString& localPath, const CString& remoteBase,
+                               const CString& relative, int depth) {
+    const CString remote = JoinRemotePath(remoteBase, relative);
+    ControllerTrace("MKD " + remote, TRACE_DETAIL);
+    m_host.makeRemoteDir(remote);
+    if (depth >= kMaxUploadDepth) {
+        ControllerTrace(FormatString("Not uploading below %s: more than %d folder levels",
+                                     localPath.c_str(), kMaxUploadDepth),
+                        TRACE_COMMAND);
+        return;
+    }
+    for (const LocalEntry& entry : ReadLocalFolder(localPath)) {
+        const CString path = JoinLocalPath(localPath, entry.name);
+        if (entry.isLink) {
+            ControllerTrace("Not uploading " + path + ": a junction or link is not followed",
+                            TRACE_COMMAND);
+        } else if (entry.isDir) {
+            uploadFolder(path, remoteBase, relative + "/" + entry.name, depth + 1);
+        } else {
+            ControllerTrace("STOR" + path + "," + remote, TRACE_DETAIL);
+            m_host.uploadFile(path, remote);
+        }
     }
 }

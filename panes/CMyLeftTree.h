@@ -9,6 +9,8 @@ class CMyLeftTree : public CMyBaseTree {
 public:
     // The mark that opens a placeholder's text; the folder's path follows it.
     static const char* const kPlaceholderMark;
+    // How many folder levels below the one chosen an upload goes down at most.
+    static constexpr int kMaxUploadDepth = 64;
 
     explicit CMyLeftTree(IPaneHost& host) : CMyBaseTree(true), m_host(host) {}
 
@@ -17,12 +19,20 @@ public:
     void onSelChanged(NMTREEVIEWA* info, LRESULT* result) override;
     // Reads a folder whose only child is its placeholder.
     void onItemExpanding(NMTREEVIEWA* info, LRESULT* result) override;
+    // The local context menu, as the local list's.
+    void onContextMenu(int x, int y) override;
 
     // One child per sub-folder of path under node, each with its placeholder, sorted.
     void loadFolders(const CString& path, HTREEITEM node);
     // Walks down from node (the first of a level) along path's components, expanding on the
     // way, and selects the last one. Nothing is selected when a component is not found.
     void selectPath(const CString& path, HTREEITEM node);
+    // Queues the upload of the local folder localPath into remoteBase/relative: its MKD, then
+    // depth first in the file system's order each file's TYPE I and STOR and each sub-folder
+    // the same way. Junctions and symbolic links are not followed (a link to a parent would
+    // never end), and no more than kMaxUploadDepth levels are gone down.
+    void uploadFolder(const CString& localPath, const CString& remoteBase,
+                      const CString& relative, int depth = 0);
 
 private:
     IPaneHost& m_host;

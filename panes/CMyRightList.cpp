@@ -33,6 +33,64 @@ bool editedText(NMHDR* header, CString& text) {
 void CMyRightList::setupColumns() {
     insertColumn(0, "Name", LVCFMT_LEFT, GetPrefInt(PREFS_SECTION, kColumnKeys[0], 100), -1);
     insertColumn(1, "Details", LVCFMT_LEFT, GetPrefInt(PREFS_SECTION, kColumnKeys[1], 100), -1);
+    DragAcceptFiles(m_hWnd, TRUE);
+}
+
+std::vector<CString> DroppedPaths(HDROP drop) {
+    std::vector<CString> paths;
+    if (!drop)
+        return paths;
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        // Asked for its length first: a path may be longer than MAX_PATH.
+        const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+        std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+        DragQueryFileA(drop, i, buffer.data(), length + 1);
+        paths.emplace_back(buffer.data(), length);
+    }
+    return paths;
+}
+
+LRESULT CMyRightList::onDropFiles(HDROP drop) {
+    const std::vector<CString> paths = DroppedPaths(drop);
+    if (drop)
+        DragFinish(drop);
+    uploadPaths(paths);
+    return 1;
+}
+
+void CMyRightList::paste() {
+    if (!IsClipboardFormatAvailable(CF_HDROP) || !OpenClipboard(m_hWnd))
+        return;
+    // The handle stays the clipboard's: it is read, never released here.
+    const std::vector<CString> paths =
+        DroppedPaths(static_cast<HDROP>(GetClipboardData(CF_HDROP)));
+    CloseClipboard();
+    uploadPaths(paths);
+}
+
+void CMyRightList::uploadPaths(const std::vector<CString>& paths) {
+    if (paths.empty())
+        return;
+    CString remote = m_host.remoteFolder();
+    remote.Trim();
+    for (const CString& path : paths) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            m_host.uploadFile(path, remote);
+            continue;
+        }
+        CString name = path;
+        while (name.size() > 1 && (name.back() == '\\' || name.back() == '/'))
+            name.pop_back();
+        const size_t slash = name.find_last_of("\\/");
+        if (slash != CString::npos)
+            name = name.substr(slash + 1);
+        m_host.uploadFolder(path, remote, name);
+    }
+    // The user sees what arrived (a drop while disconnected must not start a second log-on).
+    if (m_host.connected())
+        m_host.listRemoteDir(m_host.remoteFolder());
 }
 
 void CMyRightList::saveColumns(int flag) {

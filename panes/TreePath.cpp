@@ -24,3 +24,9 @@ CString JoinTreePath(const std::vector<CString>& texts, bool localPaths) {
     }
     return path;
 }
+
+CString JoinRemotePath(const CString& folder, const CString& name) {
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}

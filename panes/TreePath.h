@@ -9,3 +9,7 @@
 // every "/" becomes "\" and runs of "\" collapse to one; otherwise every "\" becomes "/" and
 // runs of "/" collapse to one.
 CString JoinTreePath(const std::vector<CString>& texts, bool localPaths);
+
+// A remote path: folder + "/" + name, without doubling the "/" of a folder that ends with one
+// (the root "/").
+CString JoinRemotePath(const CString& folder, const CString& name);

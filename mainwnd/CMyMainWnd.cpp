@@ -11,11 +11,10 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 namespace {
 const char kClassName[] = "MainWClass";
-// The horizontal splitter bar between the panes and the trace bar.
-constexpr int kSplitterBar = 6;
 } // namespace
 
 CString MainWindowTitle(const CString& account) { return "Tarnwick2 - " + account; }
@@ -25,7 +24,9 @@ CMyMainWnd::CMyMainWnd() {
     SHFILEINFOA info = {};
     m_hSmallImages = reinterpret_cast<HIMAGELIST>(
         SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-    m_traceBar.m_height = GetPrefInt(PREFS_SECTION, "TRACEH", 100);
+    // As stored, for 96 DPI: the window scales them once it knows its screen.
+    setPaneSizes(ReadStoredSizes());
+    m_hHalftoneBrush = makeHalftoneBrush();
 }
 
 CMyMainWnd::~CMyMainWnd() {
@@ -33,6 +34,8 @@ CMyMainWnd::~CMyMainWnd() {
         SetCallBackController(nullptr);
     if (m_hWnd)
         DestroyWindow(m_hWnd);
+    if (m_hHalftoneBrush)
+        DeleteObject(m_hHalftoneBrush);
 }
 
 bool CMyMainWnd::registerWindowClass(HINSTANCE instance) {
@@ -58,7 +61,15 @@ bool CMyMainWnd::create(HINSTANCE instance, int showCommand) {
                                   nullptr, nullptr, instance, this);
     if (!window)
         return false;
-    ShowWindow(window, showCommand);
+    const bool plainShow = showCommand == SW_SHOW || showCommand == SW_SHOWNORMAL ||
+                           showCommand == SW_SHOWDEFAULT;
+    ShowWindow(window, m_bRestoreMaximised && plainShow ? SW_SHOWMAXIMIZED : showCommand);
+    // Stored sizes that do not fit the window as shown (a damaged settings file, a smaller
+    // screen) are brought within what dragging allows; a minimised window has no size to go by.
+    if (!IsIconic(window)) {
+        setPaneSizes(ClampSizes(layoutFrame(), paneSizes()));
+        layout();
+    }
     UpdateWindow(window);
     return true;
 }
@@ -115,6 +126,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         SetCallBackController(this);
         CAsyncSocket::SetNotifyWindow(m_hWnd);
         createChildren();
+        restoreWindowRect();
         return result;
     }
     case WM_DESTROY:
@@ -127,6 +139,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         GetDataConnection().Close();
         GetControlSocket().Close();
         GetDataListener().Close();
+        saveLayout();
         break; // the default processing destroys the window
     case WM_SIZE:
         // The bars size themselves to the new width when told.
@@ -137,16 +150,37 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         layout();
         return 0;
     case WM_ERASEBKGND:
+        // 0: the flat toolbar, which asks its parent for its background first, then paints
+        // its own instead of leaving it black.
         drawSplitters(reinterpret_cast<HDC>(wParam));
-        return 1;
+        return 0;
     case WM_SETCURSOR: {
         CCommand* current = m_queue.currentCommand();
         if (current && current->getState() != CMD_FINISHED && current->getState() != CMD_ERROR) {
             SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
             return TRUE;
         }
+        if (reinterpret_cast<HWND>(wParam) == m_hWnd && LOWORD(lParam) == HTCLIENT &&
+            setSplitterCursor())
+            return TRUE;
         break;
     }
+    case WM_LBUTTONDOWN:
+        beginDrag(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_MOUSEMOVE:
+        dragTo(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        endDrag();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != m_hWnd)
+            cancelDrag();
+        return 0;
+    case WM_DPICHANGED:
+        onDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_NOTIFY: return onNotifyMessage(reinterpret_cast<NMHDR*>(lParam));
     case WM_MENUSELECT: {
         char text[256];
@@ -229,54 +263,17 @@ bool CMyMainWnd::createPanes() {
 void CMyMainWnd::layout() {
     if (!m_hWnd)
         return;
-    const PaneRow row = paneRow();
-    const int height = row.bottom - row.top;
-    const int w0 = m_splitterW[0], w1 = m_splitterW[1], w2 = m_splitterW[2];
-    MoveWindow(m_leftTree.window(), 0, row.top, w0 - kSplitterBar / 2, height, TRUE);
-    MoveWindow(m_leftList.window(), w0 + kSplitterBar / 2, row.top, w1 - kSplitterBar, height,
-               TRUE);
-    MoveWindow(m_rightTree.window(), w0 + w1 + kSplitterBar / 2, row.top, w2 - kSplitterBar,
-               height, TRUE);
-    MoveWindow(m_rightList.window(), w0 + w1 + w2 + kSplitterBar / 2, row.top,
-               row.width - w0 - w1 - w2 - kSplitterBar / 2, height, TRUE);
+    const PanePlacement placed = PlacePanes(layoutFrame(), paneSizes());
+    const HWND panes[4] = {m_leftTree.window(), m_leftList.window(), m_rightTree.window(),
+                           m_rightList.window()};
+    for (int i = 0; i < 4; ++i) {
+        const LayoutRect& pane = placed.pane[i];
+        if (panes[i])
+            MoveWindow(panes[i], pane.left, pane.top, pane.width(), pane.height(), TRUE);
+    }
     if (m_traceBar.m_hWnd)
-        m_traceBar.move(0, row.bottom + kSplitterBar, row.width, m_traceBar.m_height);
+        m_traceBar.move(0, placed.trace.top, placed.trace.width(), placed.trace.height());
     InvalidateRect(m_hWnd, nullptr, TRUE);
-}
-
-CMyMainWnd::PaneRow CMyMainWnd::paneRow() const {
-    RECT client = {};
-    GetClientRect(m_hWnd, &client);
-    int statusHeight = 0;
-    if (m_hStatus) {
-        RECT status;
-        GetClientRect(m_hStatus, &status);
-        statusHeight = status.bottom - status.top;
-    }
-    PaneRow row;
-    row.width = client.right;
-    // The panes overlap the toolbar's lower border.
-    row.top = m_toolBar.height() - 2;
-    row.bottom = client.bottom - m_traceBar.m_height - statusHeight - kSplitterBar;
-    return row;
-}
-
-// The window's own background is only the splitter bars between the panes, and the strip
-// behind the toolbar (a flat toolbar lets its parent paint its background).
-void CMyMainWnd::drawSplitters(HDC dc) {
-    if (!dc)
-        return;
-    const PaneRow row = paneRow();
-    RECT strip = {0, 0, row.width, row.top};
-    FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
-    int x = -kSplitterBar / 2;
-    for (int i = 0; i < 3; ++i) {
-        x += m_splitterW[i];
-        RECT bar = {x, row.top, x + kSplitterBar, row.bottom};
-        DrawEdge(dc, &bar, EDGE_RAISED, BF_RECT | BF_MIDDLE);
-    }
-    RECT bar = {0, row.bottom, row.width, row.bottom + kSplitterBar};
-    DrawEdge(dc, &bar, EDGE_RAISED, BF_RECT | BF_MIDDLE);
 }
 
 void CMyMainWnd::setStatus(const CString& text) {

@@ -7,6 +7,7 @@
 #include "engine/CommandQueue.h"
 #include "mainwnd/CMyToolBarBase.h"
 #include "mainwnd/CTraceBar.h"
+#include "mainwnd/WindowLayout.h"
 #include "panes/CMyLeftList.h"
 #include "panes/CMyLeftTree.h"
 #include "panes/CMyRightList.h"
@@ -74,26 +75,51 @@ public:
     CString m_remotePath;
     CCommandQueue m_queue;
 
+    // How the Help menu opens its pages (ShellExecuteA); the ui tests record the calls here
+    // instead of starting a browser.
+    using ShellOpenFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    static ShellOpenFn s_shellOpen;
+
 private:
     static LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam);
     void createChildren();
     bool createPanes();
     void layout();
-    // The pane row: its top and bottom (the top of the splitter bar above the trace bar) and
-    // the client width.
-    struct PaneRow {
-        int top = 0;
-        int bottom = 0;
-        int width = 0;
-    };
-    PaneRow paneRow() const;
-    void drawSplitters(HDC dc);
     bool onCommand(int id);
     LRESULT onNotifyMessage(NMHDR* header);
     void setStatus(const CString& text);
     void setQueueTimer();
     void updateTitle();
+
+    // Layout that the user shapes (MainLayout.cpp).
+    static HBRUSH makeHalftoneBrush();
+    LayoutFrame layoutFrame() const;
+    PaneSizes paneSizes() const;
+    void setPaneSizes(const PaneSizes& sizes);
+    void restoreWindowRect();
+    void saveLayout();
+    void drawSplitters(HDC dc);
+    bool setSplitterCursor();
+    void invertDragBar();
+    void beginDrag(int x, int y);
+    void dragTo(int x, int y);
+    void endDrag();
+    void cancelDrag();
+    void onDpiChanged(int dpi, const RECT* suggested);
+
+    int m_dpi = kBaseDpi;
+    LayoutRect m_dragRect;
+    bool m_bDragging = false;
+    int m_dragWhich = kNoSplitter;
+    HBRUSH m_hHalftoneBrush = nullptr;
+    bool m_bRestoreMaximised = false;
+
+    // Help menu (HelpCommands.cpp).
+    void showHelpOverview();
+    void showSupport();
+    void showAbout();
+    void openHelpDocument(HWND owner, const CString& document, int show);
 
     // Commands (MainCommands.cpp).
     void logOn();

@@ -41,6 +41,9 @@ bool CMyMainWnd::onCommand(int id) {
         runAccountManager(m_hWnd);
         updateTitle();
         return true;
+    case ID_HELP_OVERVIEW: showHelpOverview(); return true;
+    case ID_HELP_SUPPORT: showSupport(); return true;
+    case ID_ABOUT: showAbout(); return true;
     default: return false;
     }
 }

@@ -126,4 +126,3 @@
 
 // ---- Texts ---------------------------------------------------------------------------------
 #define TW_VERSION_TEXT "Tarnwick Version 2.302"
-#define TW_SUPPORT_URL "https://tarnwick2.example.org/forums"

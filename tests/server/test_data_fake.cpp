@@ -17,7 +17,7 @@ namespace {
 
 class FakeData : public EngineTest {
 protected:
-    // The fake logs the client on, then plays script.
+    // The fake logs the client on, then plays script (see Script()).
     void start(const std::string& script, bool passive = true) {
         fake = rig::StartFake(kFakeLogOn + script);
         ASSERT_TRUE(fake->ok()) << fake->error();
@@ -34,17 +34,8 @@ protected:
     std::unique_ptr<rig::Server> fake;
 };
 
-// The listing part of a script: LIST, a 150, the bytes, the end of the data and a 226.
-std::string Listing(const char* folder, const char* bytes) {
-    return FormatString("expect LIST %s\nreply 150 Here it comes\ndsend %s\ndclose\n"
-                        "reply 226 Done\n",
-                        folder, bytes);
-}
-
 TEST_F(FakeData, APassiveReplyNamingAnotherHostLeadsToTheServerItself) {
-    ASSERT_NO_FATAL_FAILURE(
-        start("expect PASV\npasv 227 Entering Passive Mode (192,168,1,2,{p1},{p2}).\n" +
-              Listing("/dir", "one\\r\\ntwo\\r\\n")));
+    ASSERT_NO_FATAL_FAILURE(start(Script("passive-reply-names-another-host")));
     ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
     EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
     EXPECT_EQ(listing(), "one\r\ntwo\r\n");
@@ -82,9 +73,7 @@ TEST_F(FakeData, UnusablePassiveRepliesAreReportedAndTheQueueMovesOn) {
 }
 
 TEST_F(FakeData, A227ContinuationLineIsNotTheReply) {
-    ASSERT_NO_FATAL_FAILURE(
-        start("expect PASV\nreply 227-Entering Passive Mode (127,0,0,1,0,1)\npasv\n" +
-              Listing("/dir", "x\\r\\n")));
+    ASSERT_NO_FATAL_FAILURE(start(Script("227-continuation-line")));
     ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
     EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
     EXPECT_EQ(listing(), "x\r\n");
@@ -92,10 +81,7 @@ TEST_F(FakeData, A227ContinuationLineIsNotTheReply) {
 }
 
 TEST_F(FakeData, ActiveModeAnnouncesTheListenersAddress) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PORT 127,0,0,1,*\nreply 200 PORT ok\n"
-                                  "expect PORT 127,0,0,1,*\nreply 200 PORT ok\n" +
-                                      Listing("/dir", "active\\r\\n"),
-                                  false));
+    ASSERT_NO_FATAL_FAILURE(start(Script("active-mode"), false));
     ASSERT_NE(run("PORT"), nullptr);
     sockaddr_in listening;
     int length = sizeof listening;
@@ -111,9 +97,7 @@ TEST_F(FakeData, ActiveModeAnnouncesTheListenersAddress) {
 }
 
 TEST_F(FakeData, ARefusedPasvIsReportedOnceAndItsOwnerFinishes) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PASV\nreply 500 PASV not understood\n"
-                                  "expect PASV\nreply 425 No passive ports free\n"
-                                  "expect PWD\nreply 257 \"/\"\n"));
+    ASSERT_NO_FATAL_FAILURE(start(Script("refused-pasv")));
     queue.submit("TreeLIST", "/a", "");
     queue.submit("TreeLIST", "/b", "");
     queue.submit("PWD", "", "");
@@ -173,9 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(FakeData, ARefusedPortFinishesATreeListingWithItsStatus) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PORT *\nreply 500 Illegal PORT\n"
-                                  "expect PWD\nreply 257 \"/\"\n",
-                                  false));
+    ASSERT_NO_FATAL_FAILURE(start(Script("refused-port-tree-listing"), false));
     queue.submit("TreeLIST", "/x", "");
     queue.submit("PWD", "", "");
     ASSERT_TRUE(waitIdle());
@@ -185,9 +167,7 @@ TEST_F(FakeData, ARefusedPortFinishesATreeListingWithItsStatus) {
 }
 
 TEST_F(FakeData, SiteFinishesOnlyOnTheFinalLineOfItsReply) {
-    ASSERT_NO_FATAL_FAILURE(start("expect SITE STATUS\nsend 211-Status of the fake\\r\\n\n"
-                                  "pause 300\nsend 211-more\\r\\n211 End of status\\r\\n\n"
-                                  "expect PWD\nreply 257 \"/\"\n"));
+    ASSERT_NO_FATAL_FAILURE(start(Script("site-reply-in-pieces")));
     const int from = static_cast<int>(controller.traces.size());
     queue.submit("SITE", "STATUS", "");
     queue.submit("PWD", "", "");
@@ -200,8 +180,7 @@ TEST_F(FakeData, SiteFinishesOnlyOnTheFinalLineOfItsReply) {
 }
 
 TEST_F(FakeData, DataAndTheCloseTogetherLoseNothing) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PASV\npasv\nexpect LIST /dir\nreply 150 Here\n"
-                                  "dpattern 25000\ndclose\nreply 226 Done\n"));
+    ASSERT_NO_FATAL_FAILURE(start(Script("data-and-close-together")));
     ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
     EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
     EXPECT_TRUE(listing() == rig::PatternBytes(0, 25000)) << listing().size() << " bytes";
@@ -212,10 +191,7 @@ TEST_F(FakeData, DataAndTheCloseTogetherLoseNothing) {
 }
 
 TEST_F(FakeData, ASecondDataConnectionReplacesTheFirst) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PORT *\nreply 200 PORT ok\nexpect LIST /dir\n"
-                                  "reply 150 Here\ndopen\ndopen\ndsend second\\r\\n\ndclose\n"
-                                  "reply 226 Done\n",
-                                  false));
+    ASSERT_NO_FATAL_FAILURE(start(Script("second-data-connection"), false));
     ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
     EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
     EXPECT_EQ(listing(), "second\r\n");
@@ -226,12 +202,8 @@ TEST_F(FakeData, ASecondDataConnectionReplacesTheFirst) {
 }
 
 TEST_F(FakeData, ARestSentBeforeThe227LeavesItToThePassiveExchange) {
-    testing_support::TempDir local;
     ASSERT_TRUE(testing_support::WriteFile(local.file("f.bin.TarnwickPart"), "HELLO"));
-    // PASV and REST go out together; the 227 comes first and must reach the passive exchange.
-    ASSERT_NO_FATAL_FAILURE(start("expect PASV\nexpect REST 5\npasv\nreply 350 Restarting at 5\n"
-                                  "expect RETR /f.bin\nreply 150 Sending\ndsend -WORLD\n"
-                                  "dclose\nreply 226 Done\n"));
+    ASSERT_NO_FATAL_FAILURE(start(Script("rest-before-227")));
     CCommand* retr = run("RETR", "/f.bin", local.path());
     ASSERT_NE(retr, nullptr);
     EXPECT_EQ(retr->getName(), "RETR");

@@ -2,6 +2,7 @@
 // the comparison, the selection walk, the context menu, and destruction.
 #include "panes/CBaseList.h"
 #include "res/resource.h"
+#include "tests/support/TestSupport.h"
 #include "tests/ui/UiHarness.h"
 
 #include <gtest/gtest.h>
@@ -191,4 +192,14 @@ TEST_F(BaseListTest, NoMessageReachesAListThatIsGone) {
     DestroyWindow(list.window());
     EXPECT_EQ(nullptr, list.window());
     EXPECT_EQ(0, list.getItemCount());
+}
+
+// Widths are stored as at 96 DPI, so a width saved on one screen restores right on another.
+TEST_F(BaseListTest, ColumnWidthsFollowTheDpi) {
+    EXPECT_EQ(160, list.columnWidth(0));
+    testing_support::ScopedEnv dpi("TARNWICK2_DPI", "192");
+    CBaseList large;
+    ASSERT_TRUE(large.create(&host));
+    EXPECT_EQ(200, SendMessageA(large.window(), LVM_GETCOLUMNWIDTH, 0, 0));
+    EXPECT_EQ(100, large.columnWidth(0));
 }

@@ -16,6 +16,8 @@ namespace {
 class ProbeTree : public CMyBaseTree {
 public:
     explicit ProbeTree(bool localPaths) : CMyBaseTree(localPaths) {}
+    void onSelChanged(NMTREEVIEWA*, LRESULT*) override {}
+    void onItemExpanding(NMTREEVIEWA*, LRESULT*) override {}
     void onContextMenu(int, int) override {
         // The selection the menu would act on, at the moment it opens.
         menuSelections.push_back(getSelection());

@@ -10,6 +10,8 @@
 
 #include "tests/support/RawPeer.h"
 
+#include <cctype>
+
 using namespace engine_test;
 using testing_support::WaitFor;
 
@@ -34,17 +36,50 @@ protected:
     std::unique_ptr<rig::Server> fake;
 };
 
-TEST_F(FakeData, APassiveReplyNamingAnotherHostLeadsToTheServerItself) {
-    ASSERT_NO_FATAL_FAILURE(start(Script("passive-reply-names-another-host")));
+// Listings whose data channel is odd, each with the trace line that shows it was taken.
+struct ListingCase {
+    const char* script;
+    bool passive;
+    std::string listing;
+    const char* trace;
+    int times; // how often that line is traced
+};
+
+class FakeListing : public FakeData, public ::testing::WithParamInterface<ListingCase> {};
+
+TEST_P(FakeListing, TheListingArrivesWhole) {
+    const ListingCase& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start(Script(c.script), c.passive));
     ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
     EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_EQ(listing(), "one\r\ntwo\r\n");
-    EXPECT_EQ(controller.tracedLevel("<<< Passive reply names 192.168.1.2; connecting to the "
-                                     "server at 127.0.0.1 instead"),
-              TRACE_DETAIL);
-    EXPECT_EQ(controller.tracedLevel("200 PASV mode opened"), TRACE_PROTOCOL);
+    EXPECT_TRUE(listing() == c.listing) << listing().size() << " bytes";
+    int traced = 0;
+    for (const auto& trace : controller.traces)
+        traced += trace.first == c.trace;
+    EXPECT_EQ(traced, c.times) << c.trace;
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Channels, FakeListing,
+    ::testing::Values(
+        // The data connection goes to the server itself, whatever host the 227 names.
+        ListingCase{"passive-reply-names-another-host", true, "one\r\ntwo\r\n",
+                    "<<< Passive reply names 192.168.1.2; connecting to the server at 127.0.0.1 "
+                    "instead",
+                    1},
+        ListingCase{"227-continuation-line", true, "x\r\n", "200 PASV mode opened", 1},
+        ListingCase{"data-and-close-together", true, rig::PatternBytes(0, 25000), "277 Data End",
+                    1},
+        // A second data connection replaces the first.
+        ListingCase{"second-data-connection", false, "second\r\n", "<<< Data Manager Connected",
+                    2}),
+    [](const auto& p) {
+        std::string name = p.param.script;
+        for (char& ch : name)
+            ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return "s" + name;
+    });
 
 TEST_F(FakeData, UnusablePassiveRepliesAreReportedAndTheQueueMovesOn) {
     const std::vector<std::string> replies = {
@@ -70,14 +105,6 @@ TEST_F(FakeData, UnusablePassiveRepliesAreReportedAndTheQueueMovesOn) {
     }
     EXPECT_FALSE(GetDataConnection().IsOpen()); // nothing was connected to
     EXPECT_EQ(traceIndexStarting("<<< Data connection failed"), -1);
-}
-
-TEST_F(FakeData, A227ContinuationLineIsNotTheReply) {
-    ASSERT_NO_FATAL_FAILURE(start(Script("227-continuation-line")));
-    ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
-    EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_EQ(listing(), "x\r\n");
-    EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
 }
 
 TEST_F(FakeData, ActiveModeAnnouncesTheListenersAddress) {
@@ -177,28 +204,6 @@ TEST_F(FakeData, SiteFinishesOnlyOnTheFinalLineOfItsReply) {
     EXPECT_GT(traceIndex("Command State Change 4 from 0", from), last);
     EXPECT_GT(traceIndex("PWD", from), last);
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
-}
-
-TEST_F(FakeData, DataAndTheCloseTogetherLoseNothing) {
-    ASSERT_NO_FATAL_FAILURE(start(Script("data-and-close-together")));
-    ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
-    EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_TRUE(listing() == rig::PatternBytes(0, 25000)) << listing().size() << " bytes";
-    int ends = 0;
-    for (const auto& trace : controller.traces)
-        ends += trace.first == "277 Data End";
-    EXPECT_EQ(ends, 1);
-}
-
-TEST_F(FakeData, ASecondDataConnectionReplacesTheFirst) {
-    ASSERT_NO_FATAL_FAILURE(start(Script("second-data-connection"), false));
-    ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
-    EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_EQ(listing(), "second\r\n");
-    int accepted = 0;
-    for (const auto& trace : controller.traces)
-        accepted += trace.first == "<<< Data Manager Connected";
-    EXPECT_EQ(accepted, 2);
 }
 
 TEST_F(FakeData, ARestSentBeforeThe227LeavesItToThePassiveExchange) {

@@ -59,23 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
                                "USER tester\nPASS word\nACCT what\nPWD\nPWD\n"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(FakeLogOn, Reply120HoldsTheQueueAndTheLogOnIsKeptWhenRetired) {
-    start("reply 120 Ready in 5 minutes\nidle 10\n");
-    ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
-    CCommand* login = queue.currentCommand();
-    ASSERT_TRUE(WaitFor([&] { return login->getState() == CMD_ERROR; }, kWaitMs));
-    EXPECT_EQ(login->getErrorCode(), "120");
-    EXPECT_FALSE(queue.pump());
-    UiLoop::RunFor(300); // pump after pump: nothing moves
-    EXPECT_EQ(queue.currentCommand(), login);
-    ASSERT_EQ(queue.pendingCount(), 1u); // the controller's PWD waits behind it
-    EXPECT_EQ(dialogue().sent, std::vector<CString>{});
-
-    queue.retireCurrent();
-    EXPECT_EQ(queue.currentCommand(), nullptr);
-    EXPECT_EQ(queue.previousCommand(), login); // kept: it carries an error code
-}
-
 TEST_F(FakeLogOn, ARefusedPasswordIsReportedWithTheAccount) {
     start(Script("logon-refused-password"));
     ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));

@@ -135,13 +135,8 @@ void EngineTest::useAccount(int port, const CString& user, const CString& passwo
 }
 
 void EngineTest::useServer(const rig::Server& server, bool passive, bool anonymous) {
-    Account account;
-    account.port = server.port();
-    account.user = server.user();
-    account.password = server.password();
-    account.anonymous = anonymous;
-    account.passive = passive;
-    setAccount(account);
+    useAccount(server.port(), server.user(), server.password(), passive);
+    SetPrefString("USERPREFS/Test", "ANONYMOUS", anonymous ? "Y" : "N");
 }
 
 void EngineTest::useFake(const rig::Server& fake, bool passive) {
@@ -257,7 +252,7 @@ int EngineTest::traceIndex(const CString& text, int from) const {
 
 int EngineTest::traceIndexStarting(const CString& prefix, int from) const {
     for (size_t i = static_cast<size_t>(from); i < controller.traces.size(); ++i) {
-        if (controller.traces[i].first.Left(static_cast<int>(prefix.size())) == prefix)
+        if (controller.traces[i].first.compare(0, prefix.size(), prefix) == 0)
             return static_cast<int>(i);
     }
     return -1;

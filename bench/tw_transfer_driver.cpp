@@ -18,6 +18,7 @@
 #include "settings/Prefs.h"
 
 #include "tests/support/TestController.h"
+#include "bench/ProcessCpu.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -174,7 +175,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     if (!driver.logOn())
         return 1;
-    printf("login 0 0 %.6f %.6f\n", seconds(start), testing_support::ProcessCpuSeconds());
+    printf("login 0 0 %.6f %.6f\n", seconds(start), bench::ProcessCpuSeconds());
     while (at < argc) {
         if (argc - at < arity(argv[at])) {
             fprintf(stderr, "incomplete operation %s\n", argv[at]);
@@ -183,7 +184,7 @@ int main(int argc, char** argv) {
         const char* op = nullptr;
         int files = 0;
         const int64_t meterBefore = TotalMeterBytes();
-        const double cpuBefore = testing_support::ProcessCpuSeconds();
+        const double cpuBefore = bench::ProcessCpuSeconds();
         const auto began = std::chrono::steady_clock::now();
         if (!submit(driver, argv + at, argc - at, op, files)) {
             fprintf(stderr, "unknown operation %s\n", argv[at]);
@@ -195,7 +196,7 @@ int main(int argc, char** argv) {
         // What the transfer meter counted: every byte received or sent on a data connection.
         const int64_t bytes = TotalMeterBytes() - meterBefore;
         printf("%s %lld %d %.6f %.6f\n", op, static_cast<long long>(bytes), files, wall,
-               testing_support::ProcessCpuSeconds() - cpuBefore);
+               bench::ProcessCpuSeconds() - cpuBefore);
         at += arity(op);
     }
     driver.queue.submit("QUIT", "", "");

@@ -10,6 +10,8 @@
 
 #include "tests/support/RawPeer.h"
 
+#include <cctype>
+
 using namespace engine_test;
 using testing_support::WaitFor;
 
@@ -17,7 +19,7 @@ namespace {
 
 class FakeData : public EngineTest {
 protected:
-    // The fake logs the client on, then plays script.
+    // The fake logs the client on, then plays script (see Script()).
     void start(const std::string& script, bool passive = true) {
         fake = rig::StartFake(kFakeLogOn + script);
         ASSERT_TRUE(fake->ok()) << fake->error();
@@ -34,26 +36,50 @@ protected:
     std::unique_ptr<rig::Server> fake;
 };
 
-// The listing part of a script: LIST, a 150, the bytes, the end of the data and a 226.
-std::string Listing(const char* folder, const char* bytes) {
-    return FormatString("expect LIST %s\nreply 150 Here it comes\ndsend %s\ndclose\n"
-                        "reply 226 Done\n",
-                        folder, bytes);
-}
+// Listings whose data channel is odd, each with the trace line that shows it was taken.
+struct ListingCase {
+    const char* script;
+    bool passive;
+    std::string listing;
+    const char* trace;
+    int times; // how often that line is traced
+};
 
-TEST_F(FakeData, APassiveReplyNamingAnotherHostLeadsToTheServerItself) {
-    ASSERT_NO_FATAL_FAILURE(
-        start("expect PASV\npasv 227 Entering Passive Mode (192,168,1,2,{p1},{p2}).\n" +
-              Listing("/dir", "one\\r\\ntwo\\r\\n")));
+class FakeListing : public FakeData, public ::testing::WithParamInterface<ListingCase> {};
+
+TEST_P(FakeListing, TheListingArrivesWhole) {
+    const ListingCase& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start(Script(c.script), c.passive));
     ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
     EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_EQ(listing(), "one\r\ntwo\r\n");
-    EXPECT_EQ(controller.tracedLevel("<<< Passive reply names 192.168.1.2; connecting to the "
-                                     "server at 127.0.0.1 instead"),
-              TRACE_DETAIL);
-    EXPECT_EQ(controller.tracedLevel("200 PASV mode opened"), TRACE_PROTOCOL);
+    EXPECT_TRUE(listing() == c.listing) << listing().size() << " bytes";
+    int traced = 0;
+    for (const auto& trace : controller.traces)
+        traced += trace.first == c.trace;
+    EXPECT_EQ(traced, c.times) << c.trace;
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Channels, FakeListing,
+    ::testing::Values(
+        // The data connection goes to the server itself, whatever host the 227 names.
+        ListingCase{"passive-reply-names-another-host", true, "one\r\ntwo\r\n",
+                    "<<< Passive reply names 192.168.1.2; connecting to the server at 127.0.0.1 "
+                    "instead",
+                    1},
+        ListingCase{"227-continuation-line", true, "x\r\n", "200 PASV mode opened", 1},
+        ListingCase{"data-and-close-together", true, rig::PatternBytes(0, 25000), "277 Data End",
+                    1},
+        // A second data connection replaces the first.
+        ListingCase{"second-data-connection", false, "second\r\n", "<<< Data Manager Connected",
+                    2}),
+    [](const auto& p) {
+        std::string name = p.param.script;
+        for (char& ch : name)
+            ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return "s" + name;
+    });
 
 TEST_F(FakeData, UnusablePassiveRepliesAreReportedAndTheQueueMovesOn) {
     const std::vector<std::string> replies = {
@@ -81,21 +107,8 @@ TEST_F(FakeData, UnusablePassiveRepliesAreReportedAndTheQueueMovesOn) {
     EXPECT_EQ(traceIndexStarting("<<< Data connection failed"), -1);
 }
 
-TEST_F(FakeData, A227ContinuationLineIsNotTheReply) {
-    ASSERT_NO_FATAL_FAILURE(
-        start("expect PASV\nreply 227-Entering Passive Mode (127,0,0,1,0,1)\npasv\n" +
-              Listing("/dir", "x\\r\\n")));
-    ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
-    EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_EQ(listing(), "x\r\n");
-    EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
-}
-
 TEST_F(FakeData, ActiveModeAnnouncesTheListenersAddress) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PORT 127,0,0,1,*\nreply 200 PORT ok\n"
-                                  "expect PORT 127,0,0,1,*\nreply 200 PORT ok\n" +
-                                      Listing("/dir", "active\\r\\n"),
-                                  false));
+    ASSERT_NO_FATAL_FAILURE(start(Script("active-mode"), false));
     ASSERT_NE(run("PORT"), nullptr);
     sockaddr_in listening;
     int length = sizeof listening;
@@ -111,9 +124,7 @@ TEST_F(FakeData, ActiveModeAnnouncesTheListenersAddress) {
 }
 
 TEST_F(FakeData, ARefusedPasvIsReportedOnceAndItsOwnerFinishes) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PASV\nreply 500 PASV not understood\n"
-                                  "expect PASV\nreply 425 No passive ports free\n"
-                                  "expect PWD\nreply 257 \"/\"\n"));
+    ASSERT_NO_FATAL_FAILURE(start(Script("refused-pasv")));
     queue.submit("TreeLIST", "/a", "");
     queue.submit("TreeLIST", "/b", "");
     queue.submit("PWD", "", "");
@@ -173,9 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(FakeData, ARefusedPortFinishesATreeListingWithItsStatus) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PORT *\nreply 500 Illegal PORT\n"
-                                  "expect PWD\nreply 257 \"/\"\n",
-                                  false));
+    ASSERT_NO_FATAL_FAILURE(start(Script("refused-port-tree-listing"), false));
     queue.submit("TreeLIST", "/x", "");
     queue.submit("PWD", "", "");
     ASSERT_TRUE(waitIdle());
@@ -185,9 +194,7 @@ TEST_F(FakeData, ARefusedPortFinishesATreeListingWithItsStatus) {
 }
 
 TEST_F(FakeData, SiteFinishesOnlyOnTheFinalLineOfItsReply) {
-    ASSERT_NO_FATAL_FAILURE(start("expect SITE STATUS\nsend 211-Status of the fake\\r\\n\n"
-                                  "pause 300\nsend 211-more\\r\\n211 End of status\\r\\n\n"
-                                  "expect PWD\nreply 257 \"/\"\n"));
+    ASSERT_NO_FATAL_FAILURE(start(Script("site-reply-in-pieces")));
     const int from = static_cast<int>(controller.traces.size());
     queue.submit("SITE", "STATUS", "");
     queue.submit("PWD", "", "");
@@ -199,39 +206,9 @@ TEST_F(FakeData, SiteFinishesOnlyOnTheFinalLineOfItsReply) {
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
 }
 
-TEST_F(FakeData, DataAndTheCloseTogetherLoseNothing) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PASV\npasv\nexpect LIST /dir\nreply 150 Here\n"
-                                  "dpattern 25000\ndclose\nreply 226 Done\n"));
-    ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
-    EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_TRUE(listing() == rig::PatternBytes(0, 25000)) << listing().size() << " bytes";
-    int ends = 0;
-    for (const auto& trace : controller.traces)
-        ends += trace.first == "277 Data End";
-    EXPECT_EQ(ends, 1);
-}
-
-TEST_F(FakeData, ASecondDataConnectionReplacesTheFirst) {
-    ASSERT_NO_FATAL_FAILURE(start("expect PORT *\nreply 200 PORT ok\nexpect LIST /dir\n"
-                                  "reply 150 Here\ndopen\ndopen\ndsend second\\r\\n\ndclose\n"
-                                  "reply 226 Done\n",
-                                  false));
-    ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
-    EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
-    EXPECT_EQ(listing(), "second\r\n");
-    int accepted = 0;
-    for (const auto& trace : controller.traces)
-        accepted += trace.first == "<<< Data Manager Connected";
-    EXPECT_EQ(accepted, 2);
-}
-
 TEST_F(FakeData, ARestSentBeforeThe227LeavesItToThePassiveExchange) {
-    testing_support::TempDir local;
     ASSERT_TRUE(testing_support::WriteFile(local.file("f.bin.TarnwickPart"), "HELLO"));
-    // PASV and REST go out together; the 227 comes first and must reach the passive exchange.
-    ASSERT_NO_FATAL_FAILURE(start("expect PASV\nexpect REST 5\npasv\nreply 350 Restarting at 5\n"
-                                  "expect RETR /f.bin\nreply 150 Sending\ndsend -WORLD\n"
-                                  "dclose\nreply 226 Done\n"));
+    ASSERT_NO_FATAL_FAILURE(start(Script("rest-before-227")));
     CCommand* retr = run("RETR", "/f.bin", local.path());
     ASSERT_NE(retr, nullptr);
     EXPECT_EQ(retr->getName(), "RETR");

@@ -17,12 +17,6 @@ namespace {
 
 const char* const kSection = "USERPREFS/Test";
 
-// Two PWD requests follow every log-on: the controller's and the queue's.
-const std::string kTwoPwd = "expect PWD\n"
-                            "reply 257 \"/\" is the current folder\n"
-                            "expect PWD\n"
-                            "reply 257 \"/\" is the current folder\n";
-
 class FakeLogOn : public EngineTest {
 protected:
     void start(const std::string& script) {
@@ -34,9 +28,7 @@ protected:
 };
 
 TEST_F(FakeLogOn, OnlyTheFinalLineOfAMultiLineGreetingSendsUser) {
-    start(std::string("send 220-Welcome\\r\\n220-to the fake\\r\\n\n"
-                      "pause 300\n") +
-          kFakeLogOn);
+    start(Script("logon-multi-line-greeting"));
     ASSERT_TRUE(logOn());
     const int greeted = traceIndex("220 Fake ready\r\n");
     ASSERT_GE(traceIndex("220-to the fake\r\n"), 0);
@@ -46,15 +38,14 @@ TEST_F(FakeLogOn, OnlyTheFinalLineOfAMultiLineGreetingSendsUser) {
 }
 
 struct Exchange {
-    const char* name;
-    const char* script; // after the greeting; two PWD exchanges follow
+    const char* name; // the script is "logon-<name>"
     const char* transcript;
 };
 
 class FakeLogOnExchange : public FakeLogOn, public ::testing::WithParamInterface<Exchange> {};
 
 TEST_P(FakeLogOnExchange, EndsInALogOn) {
-    start(std::string("reply 220 Fake ready\n") + GetParam().script + kTwoPwd);
+    start(Script((std::string("logon-") + GetParam().name).c_str()));
     ASSERT_TRUE(logOn());
     EXPECT_EQ(fake->transcript(), GetParam().transcript);
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
@@ -62,38 +53,14 @@ TEST_P(FakeLogOnExchange, EndsInALogOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, FakeLogOnExchange,
-    ::testing::Values(Exchange{"LoggedInRightAfterUser", "expect USER tester\nreply 230 Come in\n",
-                               "USER tester\nPWD\nPWD\n"},
-                      Exchange{"AccountAskedAfterUser",
-                               "expect USER tester\nreply 332 Need account\n"
-                               "expect ACCT what\nreply 202 Fine\n",
-                               "USER tester\nACCT what\nPWD\nPWD\n"},
+    ::testing::Values(Exchange{"LoggedInRightAfterUser", "USER tester\nPWD\nPWD\n"},
+                      Exchange{"AccountAskedAfterUser", "USER tester\nACCT what\nPWD\nPWD\n"},
                       Exchange{"AccountAskedAfterPassword",
-                               "expect USER tester\nreply 331 Password\nexpect PASS word\n"
-                               "reply 332 Need account\nexpect ACCT what\nreply 230 Fine\n",
                                "USER tester\nPASS word\nACCT what\nPWD\nPWD\n"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(FakeLogOn, Reply120HoldsTheQueueAndTheLogOnIsKeptWhenRetired) {
-    start("reply 120 Ready in 5 minutes\nidle 10\n");
-    ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
-    CCommand* login = queue.currentCommand();
-    ASSERT_TRUE(WaitFor([&] { return login->getState() == CMD_ERROR; }, kWaitMs));
-    EXPECT_EQ(login->getErrorCode(), "120");
-    EXPECT_FALSE(queue.pump());
-    UiLoop::RunFor(300); // pump after pump: nothing moves
-    EXPECT_EQ(queue.currentCommand(), login);
-    ASSERT_EQ(queue.pendingCount(), 1u); // the controller's PWD waits behind it
-    EXPECT_EQ(dialogue().sent, std::vector<CString>{});
-
-    queue.retireCurrent();
-    EXPECT_EQ(queue.currentCommand(), nullptr);
-    EXPECT_EQ(queue.previousCommand(), login); // kept: it carries an error code
-}
-
 TEST_F(FakeLogOn, ARefusedPasswordIsReportedWithTheAccount) {
-    start("reply 220 Fake ready\nexpect USER tester\nreply 331 Password\nexpect PASS word\n"
-          "reply 530 Login incorrect.\nidle 10\n");
+    start(Script("logon-refused-password"));
     ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
     ASSERT_TRUE(WaitFor([&] { return controller.count(EV_SERVER_ERROR) == 1; }, kWaitMs));
     const auto box = controller.notesOf(EV_SERVER_ERROR)[0];
@@ -106,9 +73,7 @@ TEST_F(FakeLogOn, ARefusedPasswordIsReportedWithTheAccount) {
 }
 
 TEST_F(FakeLogOn, APasswordNotSavedIsAskedForAndTheTypedOneSent) {
-    start("reply 220 Fake ready\nexpect USER tester\nreply 331 Password\n"
-          "expect PASS typed-secret\nreply 230 In\n" +
-          kTwoPwd);
+    start(Script("logon-typed-password"));
     SetPrefString(kSection, "WORD", "stored-word");
     SetPrefInt(kSection, "WORDSAVED", 0);
     controller.prompt = [](int event, CString& entered) {
@@ -136,18 +101,6 @@ TEST_F(FakeLogOn, AnEmptyUserIsAskedForAndCancellingSendsNoUserButQuit) {
     EXPECT_EQ(queue.previousCommand(), nullptr);
     EXPECT_EQ(queue.pendingCount(), 0u);
     EXPECT_EQ(fake->transcript(kWaitMs), "QUIT\n* client closed\n");
-}
-
-TEST_F(FakeLogOn, AnAnonymousAccountNeverAsksForThePassword) {
-    start("reply 220 Fake ready\nexpect USER anonymous\nreply 331 Guest, your e-mail\n"
-          "expect PASS guest@example.com\nreply 230 Welcome\n" +
-          kTwoPwd);
-    SetPrefString(kSection, "ANONYMOUS", "Y");
-    SetPrefInt(kSection, "WORDSAVED", 0);
-    ASSERT_TRUE(logOn());
-    EXPECT_EQ(controller.count(EV_ASK_PASSWORD), 0);
-    EXPECT_EQ(controller.count(EV_ASK_USER), 0);
-    EXPECT_EQ(dialogue().sent[0], "USER anonymous");
 }
 
 TEST_F(FakeLogOn, AnAccountWithoutAUserKeyLogsOnAsNeedToSetUser) {
@@ -207,9 +160,7 @@ TEST_F(ConnectionFailure, CancelAbortsAllWork) {
 }
 
 TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
-    start("reply 220 Fake ready\nexpect USER tester\nreply 331 Password please\n"
-          "expect PASS word\nreply 230 Logged in\nexpect PWD\nreply 257 \"/\" is current\n"
-          "expect CWD /work\nreply 250 Changed\nexpect PWD\nreply 257 \"/work\" is current\n");
+    start(Script("logon-retry"));
     SetPrefInt(kSection, "PORT", testing_support::UnusedLoopbackPort());
     controller.retryAfterConnectionError = true;
     CString heldName, heldCode;

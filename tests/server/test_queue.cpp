@@ -78,18 +78,6 @@ TEST_F(QueueTest, OnlyListingAndPwdRequestsCollapse) {
     EXPECT_EQ(queue.pending()[1].arg2, "N");
 }
 
-TEST_F(QueueTest, ACommandInTheErrorStateHoldsTheQueue) {
-    startRunningLogin();
-    queue.submit("CWD", "/a", "");
-    queue.currentCommand()->setState(CMD_ERROR);
-    EXPECT_FALSE(queue.pump());
-    EXPECT_FALSE(queue.submit("", "", ""));
-    EXPECT_EQ(queue.pendingCount(), 1u);
-    // With requests waiting, a new one queues behind them even while the queue is held.
-    EXPECT_FALSE(queue.submit("MKD", "/b", ""));
-    EXPECT_EQ(queue.pendingCount(), 2u);
-}
-
 TEST_F(QueueTest, WithoutAConnectionTheUserIsAskedFirst) {
     answerYes = false;
     EXPECT_FALSE(queue.submit("CWD", "/pub", ""));
@@ -139,17 +127,6 @@ TEST_F(QueueTest, SavingKeepsPendingWorkButNeverPortAndRestoringDropsADuplicateP
                      " RETR , /f , C:/dl , 0\n"
                      " TreeLIST , /pub ,  , 0\n"
                      "RESTORE STACK END\n");
-}
-
-TEST_F(QueueTest, AHeldLogOnIsKeptButNeverSaved) {
-    startRunningLogin();
-    // The window marks the current command for a retry, retires and saves.
-    queue.currentCommand()->markForRetry();
-    queue.retireCurrent();
-    ASSERT_NE(queue.previousCommand(), nullptr); // kept: it has an error code
-    queue.saveStack();
-    EXPECT_TRUE(queue.saved().empty()); // ...but a log-on is never restarted
-    EXPECT_NE(queue.previousCommand(), nullptr);
 }
 
 TEST_F(QueueTest, EveryCommandTheQueueDropsIsReleased) {

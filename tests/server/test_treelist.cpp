@@ -13,39 +13,26 @@ using testing_support::WaitFor;
 namespace {
 
 // What the window would read at each completed listing: the folder and its bytes.
-class TreeListTest : public EngineTest {
+template <class Base>
+class WithListings : public Base {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
-        controller.onNotify = [this](const CString&, int event) {
+        Base::SetUp();
+        this->controller.onNotify = [this](const CString&, int event) {
             if (event != EV_LISTING_DONE)
                 return;
-            auto* tree = dynamic_cast<CTreeLISTCommand*>(queue.currentCommand());
+            auto* tree = dynamic_cast<CTreeLISTCommand*>(this->queue.currentCommand());
             ASSERT_NE(tree, nullptr) << "a completed listing that is not the current command";
             listings[tree->getArg1()] = std::string(tree->listing().begin(), tree->listing().end());
         };
     }
     std::map<CString, std::string> listings;
 };
-
-struct Setup {
-    ServerKind kind;
-    bool passive;
-};
-
-class RealTreeList : public TreeListTest, public ::testing::WithParamInterface<Setup> {
-protected:
-    void SetUp() override {
-        TreeListTest::SetUp();
-        server = StartServer(GetParam().kind);
-        ASSERT_TRUE(server->ok()) << server->error();
-        useServer(*server, GetParam().passive);
-    }
-    std::unique_ptr<rig::Server> server;
-};
+using TreeListTest = WithListings<EngineTest>;
+using RealTreeList = WithListings<RealServerTest>;
 
 TEST_P(RealTreeList, ListsFoldersSmallEmptyAndLarge) {
-    ASSERT_TRUE(testing_support::WriteFile(server->file("top.txt"), "top"));
+    ASSERT_TRUE(MakeFile(*server, "top.txt", "top"));
     ASSERT_TRUE(MakeFolder(*server, "empty"));
     ASSERT_TRUE(MakeFolder(*server, "big"));
     const std::vector<CString> names = MakeManyFiles(*server, "big", 3000);
@@ -72,26 +59,19 @@ TEST_P(RealTreeList, ListsFoldersSmallEmptyAndLarge) {
         ASSERT_NE(big.find(" " + name + "\r\n"), std::string::npos) << name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Servers, RealTreeList,
-    ::testing::Values(Setup{ServerKind::Pyftpdlib, true}, Setup{ServerKind::Pyftpdlib, false},
-                      Setup{ServerKind::Vsftpd, true}, Setup{ServerKind::Vsftpd, false}),
-    [](const auto& p) {
-        return std::string(Name(p.param.kind)) + (p.param.passive ? "_passive" : "_active");
-    });
+INSTANTIATE_TEST_SUITE_P(Servers, RealTreeList, ::testing::ValuesIn(kAllServerModes),
+                         ServerModeName);
 
 // The listing needs both the server's final reply and the end of the data, in either order.
 struct Order {
-    const char* name;
-    const char* afterList; // the fake's part after LIST
-    int stepAtDataEnd;     // where the command stood when the data ended
+    const char* name;  // the script is "tree-<name>"
+    int stepAtDataEnd; // where the command stood when the data ended
 };
 
 class FakeTreeList : public TreeListTest, public ::testing::WithParamInterface<Order> {};
 
 TEST_P(FakeTreeList, CompletesWhicheverComesLast) {
-    auto fake = rig::StartFake(kFakeLogOn + std::string("expect PASV\npasv\nexpect LIST /dir\n") +
-                               GetParam().afterList);
+    auto fake = rig::StartFake(kFakeLogOn + Script((std::string("tree-") + GetParam().name).c_str()));
     ASSERT_TRUE(fake->ok()) << fake->error();
     useFake(*fake);
     ASSERT_TRUE(logOn());
@@ -109,29 +89,12 @@ TEST_P(FakeTreeList, CompletesWhicheverComesLast) {
 
 INSTANTIATE_TEST_SUITE_P(
     Orders, FakeTreeList,
-    ::testing::Values(Order{"ReplyThenDataThenFinal",
-                            "reply 150 Here\npause 500\ndsend a\\r\\nb\\r\\n\ndclose\npause 700\n"
-                            "reply 226 Done\n",
-                            6},
-                      Order{"ReplyThenFinalThenData",
-                            "reply 150 Here\nreply 226 Done\npause 700\ndsend a\\r\\nb\\r\\n\n"
-                            "dclose\n",
-                            7},
-                      Order{"DataBeforeAnyReply",
-                            "dsend a\\r\\nb\\r\\n\ndclose\npause 700\nreply 150 Here\n"
-                            "reply 226 Done\n",
-                            5},
-                      Order{"Final250",
-                            "reply 150 Here\npause 500\ndsend a\\r\\nb\\r\\n\ndclose\npause 700\n"
-                            "reply 250 Done\n",
-                            6}),
+    ::testing::Values(Order{"ReplyThenDataThenFinal", 6}, Order{"ReplyThenFinalThenData", 7},
+                      Order{"DataBeforeAnyReply", 5}, Order{"Final250", 6}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(TreeListTest, AnEmptyPathListsTheFolderTheWindowShows) {
-    auto fake = rig::StartFake(kFakeLogOn + std::string("expect PASV\npasv\n"
-                                                        "expect LIST /shown/here\n"
-                                                        "reply 150 Here\ndsend z\\r\\n\ndclose\n"
-                                                        "reply 226 Done\n"));
+    auto fake = rig::StartFake(kFakeLogOn + Script("tree-empty-path"));
     ASSERT_TRUE(fake->ok()) << fake->error();
     useFake(*fake);
     ASSERT_TRUE(logOn());

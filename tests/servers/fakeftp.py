@@ -1,10 +1,9 @@
 #!/usr/bin/python3
-"""A scripted fake FTP server for exact dialogues and faults (script language: README.md).
-
-Usage: fakeftp.py --script FILE --transcript FILE
-Prints "READY <port>" once it listens on 127.0.0.1, or "ERROR <text>" when the script is bad.
-It serves one dialogue, then exits; every wait is bounded by the script's timeout.
-"""
+# A scripted fake FTP server for exact dialogues and faults (script language: README.md).
+#
+# Usage: fakeftp.py --script FILE --transcript FILE
+# Prints "READY <port>" once it listens on 127.0.0.1, or "ERROR <text>" when the script is bad.
+# It serves one dialogue, then exits; every wait is bounded by the script's timeout.
 import argparse
 import fnmatch
 import hashlib
@@ -21,7 +20,7 @@ ARITY = {  # command: (fewest, most) words after it; None = free text
     "reply": None, "send": None, "pasv": None, "expect": (1, 99), "pause": (1, 1),
     "idle": (0, 1), "close": (0, 0), "reset": (0, 0), "accept": (0, 0), "dopen": (0, 0),
     "dsend": None, "dpattern": (1, 2), "drecv": (0, 2), "dclose": (0, 0), "dreset": (0, 0),
-    "set": (2, 2),
+    "set": (2, 2), "channel": (0, 0),
 }
 
 
@@ -29,17 +28,16 @@ class ScriptError(Exception):
     pass
 
 
-class Stop(Exception):
-    """Ends the dialogue (the reason is already in the transcript)."""
+class Stop(Exception):  # ends the dialogue (the reason is already in the transcript)
+    pass
 
 
-def unescape(text):
-    """C-style escapes (\\r \\n \\t \\\\ \\xHH) to bytes."""
+def unescape(text):  # C-style escapes (\\r \\n \\t \\\\ \\xHH) to bytes
     return text.encode("latin-1").decode("unicode_escape").encode("latin-1")
 
 
 def pattern_chunks(offset, count):
-    """Byte i of the pattern stream is i % 251."""
+    # Byte i of the pattern stream is i % 251.
     while count > 0:
         n = min(count, CHUNK)
         start = offset % 251
@@ -51,31 +49,29 @@ def pattern_chunks(offset, count):
 def parse(text):
     steps = []
     for number, raw in enumerate(text.splitlines(), 1):
-        line = raw.strip()
-        if not line or line.startswith("#"):
+        verb, _, arg = raw.strip().partition(" ")
+        arg, words = arg.strip(), arg.split()
+        if not verb or verb.startswith("#"):
             continue
-        verb, _, arg = line.partition(" ")
-        arg = arg.strip()
-        if verb not in ARITY:
-            raise ScriptError(f"line {number}: unknown command '{verb}'")
-        limits = ARITY[verb]
-        if limits and not limits[0] <= len(arg.split()) <= limits[1]:
-            raise ScriptError(f"line {number}: wrong number of arguments for '{verb}'")
-        if verb in ("reply", "dsend", "send") and not arg:
-            raise ScriptError(f"line {number}: '{verb}' needs a text")
-        if verb == "set" and arg.split()[0] not in ("timeout", "rcvbuf"):
-            raise ScriptError(f"line {number}: unknown setting '{arg.split()[0]}'")
         try:
+            limits = ARITY[verb]
+            if limits and not limits[0] <= len(words) <= limits[1]:
+                raise ValueError("wrong number of arguments")
+            if verb in ("reply", "dsend", "send") and not arg:
+                raise ValueError("a text is needed")
+            if verb == "set" and words[0] not in ("timeout", "rcvbuf"):
+                raise ValueError(f"unknown setting '{words[0]}'")
             if verb in ("send", "dsend"):
                 unescape(arg)
             if verb in ("pause", "idle", "set") and arg:
-                float(arg.split()[-1])
-            if verb in ("dpattern", "drecv"):  # counts, and "rest" as dpattern's offset
-                for i, word in enumerate(arg.split()):
-                    if (verb, i, word) != ("dpattern", 1, "rest"):
-                        int(word)
+                float(words[-1])
+            for i, word in enumerate(words if verb in ("dpattern", "drecv") else []):
+                if (verb, i, word) != ("dpattern", 1, "rest"):  # counts, or "rest"
+                    int(word)
+        except KeyError:
+            raise ScriptError(f"line {number}: unknown command '{verb}'")
         except (ValueError, UnicodeError) as e:
-            raise ScriptError(f"line {number}: bad argument for '{verb}': {e}")
+            raise ScriptError(f"line {number}: bad arguments for '{verb}': {e}")
         steps.append((number, verb, arg))
     return steps
 
@@ -87,7 +83,7 @@ class Fake:
         self.timeout = 10.0
         self.rcvbuf = 0
         self.listener = self.ctrl = self.data_listener = self.port_target = None
-        self.inbuf = b""
+        self.inbuf, self.last = b"", ""
         self.rest = 0
         self.data = []  # every data connection opened; the last is the current one
 
@@ -107,7 +103,7 @@ class Fake:
             self.fail(f"control send failed: {e}")
 
     def read_line(self, timeout):
-        """The next command line (CR LF stripped), or None when the client closed."""
+        # The next command line (CR LF stripped), or None when the client closed.
         deadline = time.monotonic() + timeout
         while b"\n" not in self.inbuf:
             left = deadline - time.monotonic()
@@ -139,6 +135,7 @@ class Fake:
             raise Stop()
         if not fnmatch.fnmatchcase(line, pattern):
             self.fail(f"expected '{pattern}'")
+        self.last = line
         verb, _, arg = line.partition(" ")
         if verb.upper() == "PORT":  # the client's latest choice of mode wins
             self.port_target = self.parse_port(arg)
@@ -158,7 +155,7 @@ class Fake:
         return host, int(numbers[4]) * 256 + int(numbers[5])
 
     def idle(self, seconds):
-        """Records lines without answering until the client closes or the time is up."""
+        # Records lines without answering until the client closes or the time is up.
         deadline = time.monotonic() + seconds
         while self.ctrl is not None and time.monotonic() < deadline:
             try:
@@ -279,6 +276,14 @@ class Fake:
             time.sleep(float(arg) / 1000.0)
         elif verb == "expect":
             self.expect(arg)
+        elif verb == "channel":  # whichever mode the client asks for
+            self.expect("*")
+            if self.last.upper().startswith("PASV"):
+                self.pasv("")
+            elif self.last.upper().startswith("PORT "):
+                self.send(b"200 PORT ok\r\n")
+            else:
+                self.fail("expected PASV or PORT")
         elif verb == "idle":
             self.idle(float(arg) if arg else self.timeout)
         elif verb in ("close", "reset"):
@@ -326,7 +331,7 @@ class Fake:
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
+    parser = argparse.ArgumentParser()
     parser.add_argument("--script", required=True)
     parser.add_argument("--transcript", required=True)
     args = parser.parse_args()

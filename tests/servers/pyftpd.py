@@ -1,9 +1,8 @@
 #!/usr/bin/python3
-"""pyftpdlib on a free 127.0.0.1 port, serving ROOT to one password user and to anonymous.
-
-Usage: pyftpd.py ROOT USER PASSWORD
-Prints "READY <port>" once it listens. Started and stopped by rig.py.
-"""
+# pyftpdlib on a free 127.0.0.1 port, serving ROOT to one password user and to anonymous.
+#
+# Usage: pyftpd.py ROOT USER PASSWORD
+# Prints "READY <port>" once it listens. Started and stopped by rig.py.
 import logging
 import sys
 import warnings

@@ -1,15 +1,13 @@
 #!/usr/bin/python3
-"""The FTP server rig of the server tests.
-
-Usage: rig.py --run CMD [ARGS...]
-
-Starts a small control service on a free 127.0.0.1 port, runs CMD with
-TW_RIG=127.0.0.1:<port> in its environment, and, when CMD ends (crashed or not) or the rig is
-told to stop, stops every server CMD asked for and removes their folders. The exit code is CMD's
-(128+N when signal N ended it). Servers die with the rig even when it is killed outright.
-
-The control protocol (one request per TCP connection) is described in README.md.
-"""
+# The FTP server rig of the server tests.
+#
+# Usage: rig.py --run CMD [ARGS...]
+#
+# Starts a small control service on a free 127.0.0.1 port, runs CMD with
+# TW_RIG=127.0.0.1:<port> in its environment, and, when CMD ends (crashed or not) or the rig is
+# told to stop, stops every server CMD asked for and removes their folders. The exit code is
+# CMD's (128+N when signal N ended it). Servers die with the rig even when it is killed
+# outright. The control protocol (one request per TCP connection) is described in README.md.
 import ctypes
 import os
 import pwd
@@ -25,14 +23,11 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"
-VSFTPD = "/usr/sbin/vsftpd"
 PYFTPD_USER, PYFTPD_PASSWORD = "tw", "secret"
 # Made by tools/install-deps.sh: a system account without a login shell and its PAM service.
 VSFTPD_USER, VSFTPD_PASSWORD, VSFTPD_PAM = "twftp", "twftp-secret", "tarnwick2-ftp"
-START_TIMEOUT = 10.0
-REQUEST_TIMEOUT = 10.0
+TIMEOUT = 10.0  # every start and every request
 MAX_SCRIPT = 1 << 20
-PR_SET_PDEATHSIG = 1
 
 
 class RigError(Exception):
@@ -40,19 +35,37 @@ class RigError(Exception):
 
 
 class Terminated(Exception):
-    def __init__(self, signum):
-        super().__init__(signum)
-        self.signum = signum
+    pass
 
 
 def die_with_rig(signum):
-    """preexec_fn: the child gets signum when the rig's thread that started it ends."""
+    # preexec_fn: the child gets signum when the rig's thread that started it ends.
     libc = ctypes.CDLL(None, use_errno=True)
+    return lambda: libc.prctl(1, signum, 0, 0, 0)  # PR_SET_PDEATHSIG
 
-    def apply():
-        libc.prctl(PR_SET_PDEATHSIG, signum, 0, 0, 0)
 
-    return apply
+def proc_stat(pid):
+    # (state, parent pid) of a process, or None when it is gone.
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return fields[0], int(fields[1])
+    except (OSError, ValueError, IndexError):
+        return None
+
+
+def descendants(pid):
+    children = {}
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        stat = proc_stat(entry)
+        if stat:
+            children.setdefault(stat[1], []).append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        kids = children.get(todo.pop(), [])
+        found += kids
+        todo += kids
+    return found
 
 
 class Server:
@@ -61,13 +74,10 @@ class Server:
         self.tmp = tempfile.mkdtemp(prefix=f"tw-rig-{os.getpid()}-{kind}-")
         os.chmod(self.tmp, 0o755)  # the vsftpd users must reach their root below it
         self.root = os.path.join(self.tmp, "root")
-        self.proc = None
-        self.port = 0
-        self.fields = {}
+        self.proc, self.port, self.fields = None, 0, {}
 
     def spawn(self, args, ready_line=True):
-        log = open(os.path.join(self.tmp, "server.log"), "wb")
-        with log:
+        with open(os.path.join(self.tmp, "server.log"), "wb") as log:
             self.proc = subprocess.Popen(
                 args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE if ready_line else log,
                 stderr=log, start_new_session=True, preexec_fn=die_with_rig(signal.SIGKILL))
@@ -80,16 +90,15 @@ class Server:
             return ""
 
     def read_ready(self):
-        """The port from the child's "READY <port>" line."""
-        deadline, text = time.monotonic() + START_TIMEOUT, b""
-        fd = self.proc.stdout.fileno()
+        # The port from the child's "READY <port>" line ("ERROR <text>" when it refused).
+        deadline, text, fd = time.monotonic() + TIMEOUT, b"", self.proc.stdout.fileno()
         while b"\n" not in text:
             left = deadline - time.monotonic()
             if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise RigError(f"{self.kind} did not start within {START_TIMEOUT:.0f} s")
+                raise RigError(f"{self.kind} did not start within {TIMEOUT:.0f} s")
             chunk = os.read(fd, 4096)
             if not chunk:
-                self.proc.wait(timeout=START_TIMEOUT)
+                self.proc.wait(timeout=TIMEOUT)
                 raise RigError(f"{self.kind} exited at once: {self.log_tail()}")
             text += chunk
         self.proc.stdout.close()
@@ -109,40 +118,10 @@ class Server:
                     self.proc.wait(timeout=grace)
                 except subprocess.TimeoutExpired:
                     continue
-                if not any(alive(pid) for pid in pids[1:]):
+                if not any((proc_stat(pid) or ("Z",))[0] != "Z" for pid in pids[1:]):
                     break
             signal_all(pids[1:], signal.SIGKILL)
         shutil.rmtree(self.tmp, ignore_errors=True)
-
-    def describe(self):
-        fields = dict(id=self.id, port=self.port, **self.fields)
-        return " ".join(f"{k}={v}" for k, v in fields.items())
-
-
-def descendants(pid):
-    children = {}
-    for entry in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{entry}/stat") as f:
-                stat = f.read()
-        except (OSError, ValueError):
-            continue
-        ppid = int(stat.rsplit(")", 1)[1].split()[1])
-        children.setdefault(ppid, []).append(int(entry))
-    found, todo = [], [pid]
-    while todo:
-        kids = children.get(todo.pop(), [])
-        found += kids
-        todo += kids
-    return found
-
-
-def alive(pid):
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except OSError:
-        return False
 
 
 def signal_all(pids, signum):
@@ -154,24 +133,12 @@ def signal_all(pids, signum):
 
 
 def sweep_stale_folders():
-    """Removes the folders of rigs that were killed outright and could not do it themselves."""
+    # Removes the folders of rigs that were killed outright and could not do it themselves.
     base = tempfile.gettempdir()
     for name in os.listdir(base):
         match = re.match(r"tw-rig-(\d+)-", name)
-        if not match:
-            continue
-        try:
-            os.kill(int(match.group(1)), 0)
-        except ProcessLookupError:
+        if match and not os.path.exists(f"/proc/{match.group(1)}"):
             shutil.rmtree(os.path.join(base, name), ignore_errors=True)
-        except PermissionError:
-            pass
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def start_pyftpdlib(server):
@@ -179,78 +146,43 @@ def start_pyftpdlib(server):
     server.spawn([PYTHON, os.path.join(HERE, "pyftpd.py"), server.root, PYFTPD_USER,
                   PYFTPD_PASSWORD])
     server.read_ready()
-    server.fields = dict(user=PYFTPD_USER, password=PYFTPD_PASSWORD, anonwrite="/",
-                         root=server.root)
+    server.fields = dict(user=PYFTPD_USER, password=PYFTPD_PASSWORD, anonwrite="/")
 
 
-VSFTPD_CONF = """\
-listen=YES
-listen_ipv6=NO
-background=NO
-listen_address=127.0.0.1
-listen_port={port}
-anonymous_enable=YES
-anon_root={root}
-anon_upload_enable=YES
-anon_mkdir_write_enable=YES
-anon_other_write_enable=YES
-anon_world_readable_only=NO
-anon_umask=022
-local_enable=YES
-write_enable=YES
-local_umask=022
-local_root={root}
-chroot_local_user=YES
-allow_writeable_chroot=YES
-userlist_enable=NO
-pam_service_name={pam}
-secure_chroot_dir={empty}
-connect_from_port_20=NO
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-"""
-
-
-def prepare_vsftpd_root(root):
-    """The password user may write everywhere; anonymous everywhere but the root itself, which
-    vsftpd refuses to serve anonymously when writable: "pub" is the anonymous upload folder.
-    Default ACLs keep what the tests or either user create writable by both users."""
-    if os.geteuid() != 0:
-        raise RigError("vsftpd needs root (it switches to the logged-on user)")
+def start_vsftpd(server):
+    # The password user may write everywhere; anonymous everywhere but the root itself, which
+    # vsftpd refuses to serve anonymously when writable: "pub" is the anonymous upload folder.
+    # Default ACLs keep what the tests or either user create writable by both users.
     try:
         pwd.getpwnam(VSFTPD_USER)
         pwd.getpwnam("ftp")
     except KeyError:
         raise RigError(f"the vsftpd test accounts ({VSFTPD_USER}, ftp) are missing: "
                        "run tools/install-deps.sh as root")
-    if not os.path.exists(f"/etc/pam.d/{VSFTPD_PAM}"):
-        raise RigError(f"/etc/pam.d/{VSFTPD_PAM} is missing: run tools/install-deps.sh as root")
-    os.mkdir(root)
-    acl = (f"u:{VSFTPD_USER}:rwx,u:ftp:rx,d:u::rwx,d:u:{VSFTPD_USER}:rwx,d:u:ftp:rwx,"
-           "d:g::rx,d:o::rx")
+    if os.geteuid() != 0 or not os.path.exists(f"/etc/pam.d/{VSFTPD_PAM}"):
+        raise RigError(f"vsftpd needs root and /etc/pam.d/{VSFTPD_PAM} (tools/install-deps.sh)")
+    for folder in (server.root, os.path.join(server.root, "pub"), os.path.join(server.tmp, "empty")):
+        os.mkdir(folder)
+    acl = f"u:{VSFTPD_USER}:rwx,u:ftp:rx,d:u::rwx,d:u:{VSFTPD_USER}:rwx,d:u:ftp:rwx,d:g::rx,d:o::rx"
     try:
-        subprocess.run(["setfacl", "-m", acl, root], check=True, capture_output=True,
-                       timeout=START_TIMEOUT)
+        subprocess.run(["setfacl", "-m", acl, server.root], check=True, capture_output=True,
+                       timeout=TIMEOUT)
     except (OSError, subprocess.SubprocessError) as e:
         raise RigError(f"setfacl failed ({e}): is the acl package installed?")
-    os.mkdir(os.path.join(root, "pub"))
-
-
-def start_vsftpd(server):
-    prepare_vsftpd_root(server.root)
-    empty = os.path.join(server.tmp, "empty")
-    os.mkdir(empty)
     conf = os.path.join(server.tmp, "vsftpd.conf")
     for _ in range(5):  # the free port may be taken before vsftpd binds it
-        port = free_port()
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        with open(os.path.join(HERE, "vsftpd.conf")) as f:
+            text = f.read()
         with open(conf, "w") as f:
-            f.write(VSFTPD_CONF.format(port=port, root=server.root, pam=VSFTPD_PAM, empty=empty))
-        server.spawn([VSFTPD, conf], ready_line=False)
+            f.write(text.format(port=port, root=server.root, pam=VSFTPD_PAM,
+                                       empty=os.path.join(server.tmp, "empty")))
+        server.spawn(["/usr/sbin/vsftpd", conf], ready_line=False)
         if wait_for_greeting(server, port):
             server.port = port
-            server.fields = dict(user=VSFTPD_USER, password=VSFTPD_PASSWORD, anonwrite="/pub",
-                                 root=server.root)
+            server.fields = dict(user=VSFTPD_USER, password=VSFTPD_PASSWORD, anonwrite="/pub")
             return
         if "bind" not in server.log_tail():
             break
@@ -258,7 +190,7 @@ def start_vsftpd(server):
 
 
 def wait_for_greeting(server, port):
-    deadline = time.monotonic() + START_TIMEOUT
+    deadline = time.monotonic() + TIMEOUT
     while time.monotonic() < deadline and server.proc.poll() is None:
         try:
             with socket.create_connection(("127.0.0.1", port), timeout=2.0) as s:
@@ -282,12 +214,11 @@ def start_fake(server, script):
 
 class Rig:
     def __init__(self):
-        self.servers = {}
-        self.count = 0
+        self.servers, self.count = {}, 0
 
     def start(self, words, reader):
-        kind = words[1] if len(words) > 1 else ""
         starters = {"pyftpdlib": start_pyftpdlib, "vsftpd": start_vsftpd, "fake": start_fake}
+        kind = words[1] if len(words) > 1 else ""
         if kind not in starters:
             raise RigError(f"unknown server kind '{kind}' (pyftpdlib, vsftpd, fake)")
         args = []
@@ -304,7 +235,10 @@ class Rig:
             server.stop()
             raise RigError(str(e))
         self.servers[server.id] = server
-        return f"OK {server.describe()}\n".encode()
+        fields = dict(id=server.id, port=server.port, **server.fields)
+        if kind != "fake":
+            fields["root"] = server.root  # last: it runs to the end of the line
+        return ("OK " + " ".join(f"{k}={v}" for k, v in fields.items()) + "\n").encode()
 
     def find(self, words):
         try:
@@ -340,7 +274,7 @@ class Rig:
         raise RigError(f"unknown request '{verb}'")
 
     def serve_one(self, conn):
-        conn.settimeout(REQUEST_TIMEOUT)
+        conn.settimeout(TIMEOUT)
         with conn, conn.makefile("rb") as reader:
             try:
                 line = reader.readline(4096).decode("latin-1").strip()
@@ -352,25 +286,21 @@ class Rig:
             except OSError as e:
                 print(f"rig: request failed: {e}", file=sys.stderr)
 
-    def stop_all(self):
-        for server in self.servers.values():
-            server.stop()
-        self.servers.clear()
-
-
-def on_signal(signum, _frame):
-    for s in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(s, signal.SIG_IGN)
-    raise Terminated(signum)
-
 
 def run(argv):
     sweep_stale_folders()
-    rig = Rig()
-    listener = socket.socket()
+    rig, listener = Rig(), socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(16)
     env = dict(os.environ, TW_RIG="127.0.0.1:%d" % listener.getsockname()[1])
+    signum = [0]
+
+    def on_signal(number, _frame):
+        for s in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(s, signal.SIG_IGN)
+        signum[0] = number
+        raise Terminated()
+
     for s in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(s, on_signal)
     child = None
@@ -378,11 +308,10 @@ def run(argv):
         child = subprocess.Popen(argv, env=env, preexec_fn=die_with_rig(signal.SIGTERM))
         while child.poll() is None:
             if select.select([listener], [], [], 0.2)[0]:
-                conn, _ = listener.accept()
-                rig.serve_one(conn)
+                rig.serve_one(listener.accept()[0])
         code = child.returncode
-    except Terminated as t:
-        code = -t.signum
+    except Terminated:
+        code = -signum[0]
         if child and child.poll() is None:
             child.terminate()
             try:
@@ -394,17 +323,14 @@ def run(argv):
         print(f"rig: cannot run {argv[0]}: {e}", file=sys.stderr)
         code = 127
     finally:
-        rig.stop_all()
+        for server in rig.servers.values():
+            server.stop()
         listener.close()
     return 128 - code if code < 0 else code
 
 
-def main():
-    if len(sys.argv) < 3 or sys.argv[1] != "--run":
-        print(__doc__, file=sys.stderr)
-        return 2
-    return run(sys.argv[2:])
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    if len(sys.argv) < 3 or sys.argv[1] != "--run":
+        print("usage: rig.py --run CMD [ARGS...]", file=sys.stderr)
+        sys.exit(2)
+    sys.exit(run(sys.argv[2:]))

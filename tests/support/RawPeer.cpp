@@ -121,33 +121,25 @@ bool RawPeer::Send(const std::string& data) {
 }
 
 std::string RawPeer::Receive(size_t count, int timeoutMs) {
+    return receive([count](const std::string& got) { return got.size() >= count; }, timeoutMs);
+}
+
+std::string RawPeer::ReceiveUntil(const std::string& marker, int timeoutMs) {
+    return receive([&](const std::string& got) { return got.find(marker) != std::string::npos; },
+                   timeoutMs);
+}
+
+std::string RawPeer::receive(const std::function<bool(const std::string&)>& enough,
+                             int timeoutMs) {
     std::string out;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (out.size() < count) {
+    while (!enough(out)) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
         if (left <= 0 || !readable(asSock(m_conn), static_cast<int>(left)))
             break;
         char buf[65536];
-        int n = static_cast<int>(recv(asSock(m_conn), buf, sizeof buf, 0));
-        if (n <= 0)
-            break;
-        out.append(buf, static_cast<size_t>(n));
-    }
-    return out;
-}
-
-std::string RawPeer::ReceiveUntil(const std::string& marker, int timeoutMs) {
-    std::string out;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (out.find(marker) == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
-        if (left <= 0 || !readable(asSock(m_conn), static_cast<int>(left)))
-            break;
-        char buf[4096];
         int n = static_cast<int>(recv(asSock(m_conn), buf, sizeof buf, 0));
         if (n <= 0)
             break;

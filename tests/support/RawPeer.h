@@ -1,6 +1,7 @@
 #pragma once
 // The far end of a connection for socket-level tests: a plain blocking socket on loopback,
 // driven by the test (usually from a thread of its own). Every wait is bounded.
+#include <functional>
 #include <string>
 
 namespace testing_support {
@@ -30,6 +31,7 @@ public:
     void CloseListener();
 
 private:
+    std::string receive(const std::function<bool(const std::string&)>& enough, int timeoutMs);
     long long m_listener;
     long long m_conn;
     int m_port = 0;

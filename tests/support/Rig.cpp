@@ -2,6 +2,7 @@
 
 #include "tests/support/RawPeer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,27 +94,21 @@ std::unique_ptr<Server> Start(const char* kind, const std::string& script) {
     if (!request(line, script, 0, head, body, server->m_error))
         return server;
     // Fields are "key=value" words; the root comes last and may hold blanks.
-    size_t at = 0;
-    while (at < head.size()) {
-        size_t eq = head.find('=', at);
-        if (eq == std::string::npos)
-            break;
-        std::string key = head.substr(at, eq - at);
-        size_t end = key == "root" ? head.size() : head.find(' ', eq);
-        if (end == std::string::npos)
-            end = head.size();
-        std::string value = head.substr(eq + 1, end - eq - 1);
-        if (key == "id")
-            server->m_id = atoi(value.c_str());
-        else if (key == "port")
-            server->m_port = atoi(value.c_str());
-        else if (key == "root")
-            server->m_root = localPath(value);
-        else if (key == "user")
-            server->m_user = value;
-        else if (key == "password")
-            server->m_password = value;
-        at = end + 1;
+    const size_t rootAt = head.find(" root=");
+    if (rootAt != std::string::npos)
+        server->m_root = localPath(head.substr(rootAt + 6));
+    const size_t limit = std::min(head.size(), rootAt);
+    std::string key, value;
+    for (size_t at = 0, end; at < limit; at = end + 1) {
+        end = std::min(head.find(' ', at), limit);
+        const std::string field = head.substr(at, end - at);
+        const size_t eq = field.find('=');
+        value = field.substr(eq + 1);
+        key = field.substr(0, eq);
+        if (key == "id" || key == "port")
+            (key == "id" ? server->m_id : server->m_port) = atoi(value.c_str());
+        else if (key == "user" || key == "password")
+            (key == "user" ? server->m_user : server->m_password) = value;
     }
     if (server->m_id <= 0 || server->m_port <= 0)
         server->m_error = "rig: unexpected answer: " + head;

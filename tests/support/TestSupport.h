@@ -53,8 +53,6 @@ bool WriteFile(const CString& path, const std::string& data);
 std::string ReadFile(const CString& path);
 // True when this Windows program runs under Wine (whose sockets differ from Windows' in places).
 bool RunningUnderWine();
-// User plus system CPU time this process has used so far, in seconds.
-double ProcessCpuSeconds();
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(size_t count, uint32_t seed);
 

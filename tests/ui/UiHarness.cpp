@@ -150,120 +150,89 @@ HWND FindThreadWindow(const char* className, const char* title) {
     return query.found;
 }
 
-// ---- Modal dialogs -------------------------------------------------------------------------
+// ---- Modal dialogs and popup menus --------------------------------------------------------
 
 namespace {
 
-struct ModalRun {
-    const char* title = nullptr;
-    const std::function<void(HWND)>* script = nullptr;
+// Something to do from inside a modal loop (a dialog's or a menu's) that open() starts: a
+// thread timer looks for the window, acts on it once, and gives up at the deadline.
+struct LoopRun {
+    const char* className;
+    const char* title;
+    std::function<void(HWND)> act;    // once, when the window has appeared
+    std::function<void(HWND)> expire; // at the deadline, with the window or null
     ULONGLONG deadline = 0;
-    bool scriptRan = false;
-    bool timedOut = false;
-    bool inScript = false;
+    bool acted = false;
+    bool expired = false;
 };
 
-ModalRun* g_run = nullptr;
+LoopRun* g_loop = nullptr;
 
-void CALLBACK modalTick(HWND, UINT, UINT_PTR, DWORD) {
-    ModalRun* run = g_run;
+void CALLBACK loopTick(HWND, UINT, UINT_PTR, DWORD) {
+    LoopRun* run = g_loop;
     if (!run)
         return;
-    HWND dialog = FindThreadWindow("#32770", run->title);
+    HWND window = FindThreadWindow(run->className, run->title);
     if (GetTickCount64() >= run->deadline) {
-        if (!run->timedOut && dialog) {
-            run->timedOut = true;
-            EndDialog(dialog, IDCANCEL);
+        if (!run->expired) {
+            run->expired = true;
+            run->expire(window);
         }
         return;
     }
-    // Once only, and not again from a modal loop the script itself opened.
-    if (run->scriptRan || run->inScript || !dialog)
+    // Once only, and not again from a modal loop the action itself opened.
+    if (run->acted || !window)
         return;
-    run->scriptRan = true;
-    run->inScript = true;
-    (*run->script)(dialog);
-    run->inScript = false;
+    run->acted = true;
+    run->act(window);
+}
+
+void runInLoop(LoopRun& run, const std::function<void()>& open, DWORD timeoutMs) {
+    run.deadline = GetTickCount64() + timeoutMs;
+    LoopRun* outer = g_loop;
+    g_loop = &run;
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, &loopTick);
+    open();
+    KillTimer(nullptr, timer);
+    g_loop = outer;
 }
 
 } // namespace
 
 INT_PTR RunModal(const std::function<INT_PTR()>& open, const char* title,
                  const std::function<void(HWND dialog)>& script, DWORD timeoutMs) {
-    ModalRun run;
-    run.title = title;
-    run.script = &script;
-    run.deadline = GetTickCount64() + timeoutMs;
-    ModalRun* outer = g_run;
-    g_run = &run;
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, &modalTick);
-    INT_PTR result = open();
-    KillTimer(nullptr, timer);
-    g_run = outer;
-    EXPECT_TRUE(run.scriptRan) << "the dialog \"" << (title ? title : "(any)")
-                               << "\" never appeared";
-    EXPECT_FALSE(run.timedOut) << "the dialog was still open at the deadline";
+    bool stillOpen = false;
+    INT_PTR result = 0;
+    LoopRun run{"#32770", title, script, [&](HWND dialog) {
+                    stillOpen = dialog != nullptr;
+                    if (dialog)
+                        EndDialog(dialog, IDCANCEL);
+                }};
+    runInLoop(run, [&] { result = open(); }, timeoutMs);
+    EXPECT_TRUE(run.acted) << "the dialog \"" << (title ? title : "(any)") << "\" never appeared";
+    EXPECT_FALSE(stillOpen) << "the dialog was still open at the deadline";
     return result;
 }
 
-// ---- Popup menus ---------------------------------------------------------------------------
-
-namespace {
-
-struct PopupRun {
-    int position = 0;
-    std::vector<CString>* items = nullptr;
-    ULONGLONG deadline = 0;
-    bool found = false;
-};
-
-PopupRun* g_popup = nullptr;
-
-void CALLBACK popupTick(HWND, UINT, UINT_PTR, DWORD) {
-    PopupRun* run = g_popup;
-    if (!run || run->found)
-        return;
-    HWND menuWindow = FindThreadWindow("#32768", nullptr);
-    if (!menuWindow) {
-        if (GetTickCount64() >= run->deadline)
-            EndMenu();
-        return;
-    }
-    run->found = true;
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
-    if (run->items && menu) {
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            char text[256] = "";
-            GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-            run->items->push_back(text);
-        }
-    }
-    // The menu loop reads the keyboard messages of the whole thread.
-    if (run->position < 0) {
-        PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-        return;
-    }
-    for (int i = 0; i <= run->position; ++i)
-        PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
-}
-
-} // namespace
-
 bool ChoosePopupItem(const std::function<void()>& open, int position, std::vector<CString>* items,
                      DWORD timeoutMs) {
-    PopupRun run;
-    run.position = position;
-    run.items = items;
-    run.deadline = GetTickCount64() + timeoutMs;
-    PopupRun* outer = g_popup;
-    g_popup = &run;
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, &popupTick);
-    open();
-    KillTimer(nullptr, timer);
-    g_popup = outer;
+    LoopRun run{"#32768", nullptr,
+                [&](HWND menuWindow) {
+                    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+                    for (int i = 0; items && menu && i < GetMenuItemCount(menu); ++i) {
+                        char text[256] = "";
+                        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+                        items->push_back(text);
+                    }
+                    // The menu loop reads the keyboard messages of the whole thread.
+                    for (int i = 0; i <= position; ++i)
+                        PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+                    PostMessageA(menuWindow, WM_KEYDOWN, position < 0 ? VK_ESCAPE : VK_RETURN, 0);
+                },
+                [](HWND) { EndMenu(); }};
+    runInLoop(run, open, timeoutMs);
     PumpPending(); // the chosen command is posted to the menu's owner
-    return run.found;
+    return run.acted;
 }
 
 // ---- Controls and input --------------------------------------------------------------------

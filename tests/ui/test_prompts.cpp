@@ -1,8 +1,6 @@
-// The four prompts, filled in and answered through their real controls: what each hands
-// back, what the log-on prompts store with the account, that Cancel, Escape and the close box
-// store nothing, where the log-on prompts stand, and that the dialog map lets go of a dialog
-// when it ends.
-#include "accounts/DialogPlacement.h"
+// The prompts, filled in and answered through their real controls: what each hands back,
+// what the log-on prompts store with the account, that Cancel, Escape and the close box store
+// nothing, and that the dialog map lets go of a dialog when it ends.
 #include "accounts/Prompts.h"
 #include "res/resource.h"
 #include "settings/Prefs.h"
@@ -40,6 +38,9 @@ TEST_F(PromptTest, PasswordSavedWhenAsked) {
                               [](HWND dialog) {
                                   EXPECT_FALSE(IsChecked(dialog, IDC_SAVE_PASSWORD));
                                   EXPECT_EQ(GetDlgItem(dialog, IDC_PROMPT_EDIT), GetFocus());
+                                  EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PROMPT_EDIT),
+                                                             GWL_STYLE) &
+                                              ES_PASSWORD);
                                   SetText(dialog, IDC_PROMPT_EDIT, "s3cret");
                                   ClickButton(dialog, IDC_SAVE_PASSWORD);
                                   ClickButton(dialog, IDOK);
@@ -63,30 +64,6 @@ TEST_F(PromptTest, PasswordNotSavedErasesAnEarlierOne) {
     EXPECT_EQ(" typed ", prompt.m_password); // untrimmed: the caller trims
     EXPECT_EQ(0, GetPrefInt(kSection, "WORDSAVED", -1));
     EXPECT_EQ("", GetPrefString(kSection, "WORD", "absent"));
-}
-
-TEST_F(PromptTest, UserNameSavedWithTheBoxLeftChecked) {
-    CGetUserNameDlg prompt("Home");
-    INT_PTR result = RunModal([&] { return prompt.DoModal(owner()); }, "Enter Username",
-                              [](HWND dialog) {
-                                  EXPECT_TRUE(IsChecked(dialog, IDC_SAVE_USERNAME));
-                                  SetText(dialog, IDC_PROMPT_EDIT, "anna");
-                                  ClickButton(dialog, IDOK);
-                              });
-    EXPECT_EQ(IDOK, result);
-    EXPECT_EQ("anna", prompt.m_user);
-    EXPECT_EQ("anna", GetPrefString(kSection, "USER", "absent"));
-
-    CGetUserNameDlg unchecked("Work");
-    result = RunModal([&] { return unchecked.DoModal(owner()); }, "Enter Username",
-                      [](HWND dialog) {
-                          SetText(dialog, IDC_PROMPT_EDIT, "bert");
-                          ClickButton(dialog, IDC_SAVE_USERNAME);
-                          ClickButton(dialog, IDOK);
-                      });
-    EXPECT_EQ(IDOK, result);
-    EXPECT_EQ("bert", unchecked.m_user);
-    EXPECT_EQ("absent", GetPrefString("USERPREFS/Work", "USER", "absent"));
 }
 
 TEST_F(PromptTest, CancelEscapeAndCloseBoxStoreNothing) {
@@ -120,18 +97,6 @@ TEST_F(PromptTest, CancelEscapeAndCloseBoxStoreNothing) {
     EXPECT_EQ("absent", GetPrefString(kSection, "USER", "absent"));
 }
 
-TEST_F(PromptTest, FolderNameStartsEmptyAndEnterConfirms) {
-    CGetNameDlg prompt;
-    INT_PTR result = RunModal([&] { return prompt.DoModal(owner()); }, "Specify Name",
-                              [](HWND dialog) {
-                                  EXPECT_EQ("", GetText(dialog, IDC_PROMPT_EDIT));
-                                  SetText(dialog, IDC_PROMPT_EDIT, "New Folder");
-                                  pressKey(dialog, IDC_PROMPT_EDIT, VK_RETURN);
-                              });
-    EXPECT_EQ(IDOK, result);
-    EXPECT_EQ("New Folder", prompt.m_name);
-}
-
 TEST_F(PromptTest, SiteCommandIsPrefilledAndReadWhole) {
     CSITECommandDlg prompt;
     prompt.m_command = "/pub/incoming";
@@ -146,36 +111,6 @@ TEST_F(PromptTest, SiteCommandIsPrefilledAndReadWhole) {
                               });
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ(typed, prompt.m_command);
-
-    CSITECommandDlg cancelled;
-    cancelled.m_command = "kept";
-    result = RunModal([&] { return cancelled.DoModal(owner()); }, "Enter SITE Parameters",
-                      [](HWND dialog) {
-                          SetText(dialog, IDC_PROMPT_EDIT, "changed");
-                          ClickButton(dialog, IDCANCEL);
-                      });
-    EXPECT_EQ(IDCANCEL, result);
-    EXPECT_EQ("kept", cancelled.m_command);
-}
-
-TEST_F(PromptTest, LogOnPromptsCentreTheirClientAreaOnTheDesktop) {
-    RECT desktop;
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    auto expectCentred = [&](HWND dialog) {
-        RECT client;
-        RECT placed;
-        GetClientRect(dialog, &client);
-        GetWindowRect(dialog, &placed);
-        DialogOrigin origin = CentreOnDesktop(desktop.left, desktop.top, desktop.right,
-                                              desktop.bottom, client.right, client.bottom);
-        EXPECT_EQ(origin.left, placed.left);
-        EXPECT_EQ(origin.top, placed.top);
-        ClickButton(dialog, IDCANCEL);
-    };
-    CGetPassDlg password("Home");
-    RunModal([&] { return password.DoModal(owner()); }, "Enter Password", expectCentred);
-    CGetUserNameDlg user("Home");
-    RunModal([&] { return user.DoModal(owner()); }, "Enter Username", expectCentred);
 }
 
 TEST_F(PromptTest, DialogMapLetsGoOfAnEndedDialog) {
@@ -202,13 +137,4 @@ TEST_F(PromptTest, DialogMapLetsGoOfAnEndedDialog) {
                               });
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ("x", second.m_name);
-}
-
-TEST_F(PromptTest, MissingTemplateReportsThePlatformFailure) {
-    class CNoTemplate : public CMyBaseDialog {
-    public:
-        int templateId() const override { return 9999; }
-    } broken;
-    EXPECT_EQ(-1, broken.DoModal(owner()));
-    EXPECT_EQ(nullptr, broken.window());
 }

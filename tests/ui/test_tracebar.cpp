@@ -1,6 +1,6 @@
 // The trace bar in a host window standing in for the main window: which lines show, the
-// 1001-row rule, the layout of its parts, the context menu's command reaching the owner,
-// and the meter sampling on its own timer.
+// 1001-row rule, the context menu's command reaching the owner, and the meter sampling on
+// its own timer.
 #include "mainwnd/CTraceBar.h"
 #include "net/TransferMeter.h"
 #include "res/resource.h"
@@ -40,13 +40,6 @@ protected:
     CTraceBar bar;
 };
 
-RECT rectIn(HWND parent, HWND child) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 } // namespace
 
 TEST_F(TraceBarTest, OnlyLevelsUpToFiveAreShownNewestFirst) {
@@ -76,44 +69,6 @@ TEST_F(TraceBarTest, AFullListIsEmptiedBeforeTheNextLineEvenAHiddenOne) {
     EXPECT_EQ(0, bar.m_list.getItemCount());
     bar.addLine("not yet full", 9);
     EXPECT_EQ(0, bar.m_list.getItemCount());
-}
-
-TEST_F(TraceBarTest, PartsSitInTheContainer) {
-    HWND container = bar.m_hWnd;
-    EXPECT_EQ("ToolbarWindow32", ClassOf(container));
-    EXPECT_EQ(IDC_TRACEBAR, GetDlgCtrlID(container));
-    EXPECT_EQ(host.ownerWindow(), GetParent(container));
-    EXPECT_EQ(container, GetParent(bar.m_list.window()));
-    EXPECT_EQ(IDC_TRACE_LIST, bar.m_list.controlId());
-    EXPECT_EQ(&bar.m_list, CBaseList::fromHandle(bar.m_list.window()));
-    HWND meter = TransferMeterWindow();
-    ASSERT_TRUE(meter);
-    EXPECT_EQ(container, GetParent(meter));
-    EXPECT_EQ(IDC_METER, GetDlgCtrlID(meter));
-
-    RECT inHost = rectIn(host.ownerWindow(), container);
-    EXPECT_EQ(250, inHost.top);
-    EXPECT_EQ(150, inHost.bottom - inHost.top);
-    RECT client;
-    GetClientRect(container, &client);
-    RECT list = rectIn(container, bar.m_list.window());
-    RECT chart = rectIn(container, meter);
-    EXPECT_EQ(0, list.top);
-    EXPECT_EQ(client.bottom * 2 / 3, list.bottom);
-    EXPECT_EQ(list.bottom, chart.top);
-    EXPECT_EQ(client.bottom, chart.bottom); // the meter's foot stays in view
-    EXPECT_EQ(client.right, chart.right - chart.left);
-
-    // One column, as wide as the owner was less 30 when the bar was made.
-    char text[32] = "";
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = text;
-    column.cchTextMax = sizeof text;
-    ASSERT_TRUE(
-        SendMessageA(bar.m_list.window(), LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)));
-    EXPECT_STREQ("TRACE", text);
-    EXPECT_EQ(770, column.cx);
 }
 
 TEST_F(TraceBarTest, ClearFromTheContextMenuReachesTheOwner) {

@@ -19,17 +19,6 @@ TEST(ReplyKey, IsTheCodeOfFinalLinesOnly) {
     EXPECT_EQ(CCommand::ReplyKey("   \r\n"), "");
 }
 
-TEST(CommandBase, StateChangesAreTracedNewFirst) {
-    TestController controller;
-    CCommand command("PWD");
-    EXPECT_EQ(command.getState(), CMD_CREATED);
-    EXPECT_EQ(command.getStatus(), "Executing FTP Command PWD");
-    command.setState(CMD_STARTED);
-    command.setState(CMD_FINISHED);
-    EXPECT_EQ(controller.tracedLevel("Command State Change 0 from 3"), TRACE_STATE);
-    EXPECT_EQ(controller.tracedLevel("Command State Change 4 from 0"), TRACE_STATE);
-}
-
 TEST(CommandBase, ListingDataIsCollectedForListAndNlstOnly) {
     TestController controller;
     CCommand list("LIST");

@@ -1,5 +1,6 @@
-// The listing-line parser on hand-written lines: every layout and its edge cases, the month and
-// number rules, what the record keeps beyond the name, and never reading past the line.
+// The listing-line parser beyond what the line table (tests/data/listing-corpus.tsv, run by
+// test_listing_corpus.cpp) checks: the month and number rules, what the record keeps beyond
+// the name, and never reading past the line.
 #include "transfer/FtpListEntry.h"
 
 #include <gtest/gtest.h>
@@ -30,111 +31,7 @@ Parsed Parse(const std::string& text) {
     return p;
 }
 
-void ExpectEntry(const std::string& line, bool isDir, const std::string& name) {
-    SCOPED_TRACE("line: " + line);
-    Parsed p = Parse(line);
-    EXPECT_TRUE(p.valid);
-    EXPECT_EQ(p.isDir, isDir);
-    EXPECT_EQ(p.name, name);
-}
-
-void ExpectNoEntry(const std::string& line) {
-    SCOPED_TRACE("line: " + line);
-    Parsed p = Parse(line);
-    EXPECT_FALSE(p.valid);
-    EXPECT_FALSE(p.isDir);
-    EXPECT_TRUE(p.name.empty());
-}
-
 } // namespace
-
-TEST(ListEntry, UnixLayouts) {
-    ExpectEntry("-rw-r--r--   1 ftp      ftp         1024 Mar 03 14:07 notes.txt", false,
-                "notes.txt");
-    ExpectEntry("drwxr-xr-x   3 ftp      ftp          512 Oct 12  2003 pub", true, "pub");
-    ExpectEntry("drwxr-xr-x   3 ftp      512 Oct 12  2003 pub", true, "pub"); // no group
-    ExpectEntry("lrwxrwxrwx   1 ftp      ftp            9 Feb 14 09:30 docs -> pub/docs", false,
-                "docs");
-    ExpectEntry("drwxrwxr-x               folder        4 Jun 21  2001 images", true, "images");
-    ExpectEntry("d [RWCEAFMS] admin               512       Nov 02 10:15    archive", true,
-                "archive");
-    ExpectEntry("-rw-r--r--   1 ftp ftp 1 Mar 03 9:07 a", false, "a"); // one-digit hour
-    ExpectEntry("prw-r--r--   1 ftp ftp 0 Mar 03 14:07 fifo", false, "fifo");
-    // The name starts right after the blank that ends the time or year; inner blanks stay.
-    ExpectEntry("-rw-r--r--   1 ftp ftp 1024 Mar 03  2003  two", false, " two");
-    ExpectEntry("-rw-r--r--   1 ftp ftp 1024 Mar 03 14:07 my file.txt", false, "my file.txt");
-    // Only NetWare lines lose blanks, and only three of them.
-    ExpectEntry("d [RWCEAFMS] admin 512 Nov 02 10:15     five", true, " five");
-    ExpectEntry("drwxr-xr-x 1 a b 512 Nov 02 10:15    three", true, "   three");
-    // Only links lose " -> target"; a link without a target keeps its whole name.
-    ExpectEntry("-rw-r--r-- 1 a b 1 Nov 02 10:15 a -> b", false, "a -> b");
-    ExpectEntry("lrwxrwxrwx 1 a b 1 Nov 02 10:15 a->b", false, "a->b");
-    ExpectEntry("lrwxrwxrwx 1 a b 1 Nov 02 10:15 a -> b -> c", false, "a");
-    // A time or year shorter than 4 characters, a missing name and no month: no entry.
-    ExpectNoEntry("drwxr-xr-x   3 ftp      ftp          512 Oct 12  12 pub");
-    ExpectNoEntry("drwxr-xr-x   3 ftp      ftp          512 Oct 12  2003");
-    ExpectNoEntry("drwxr-xr-x   3 ftp      ftp          512 Sept 12  2003 pub");
-    ExpectNoEntry("total 12");
-    ExpectNoEntry("d");
-}
-
-TEST(ListEntry, EplfFacts) {
-    ExpectEntry("+i42.7,m1070000000,/,\tincoming", true, "incoming");
-    ExpectEntry("+i42.7,m1070000000,r,s2048,\treadme.txt", false, "readme.txt");
-    ExpectEntry("+/\tnamed", true, "named"); // the last fact needs no comma
-    ExpectEntry("+\tplain", false, "plain");
-    ExpectEntry("+r,\tname with\ttab", false, "name with\ttab");
-    ExpectNoEntry("+i42.7,m1070000000,/,incoming"); // no tab
-    ExpectNoEntry("+");
-}
-
-TEST(ListEntry, MsDosLayout) {
-    ExpectEntry("11-05-03  02:14PM       <DIR>          upload", true, "upload");
-    ExpectEntry("11-05-03  08:45AM                 2048 index.htm", false, "index.htm");
-    ExpectEntry("11-05-2003  08:45AM  2048   my  file", false, "my  file");
-    ExpectEntry("11-05-03  02:14P <DIR> p", true, "p"); // the M is optional
-    ExpectNoEntry("11-05-03  02:14PM");
-    ExpectNoEntry("11-05-03  02:14PM       ");
-    ExpectNoEntry("11-05-03  02:14PM       <DIR>");
-    ExpectNoEntry("11-05-03  02:14PM       <DIR>     ");
-    // The 24-hour form: the minutes end at the blank.
-    ExpectEntry("12-05-96  17:03         <DIR>          Program Files", true, "Program Files");
-    ExpectEntry("11-05-03 02:14 2048 x", false, "x");
-    ExpectNoEntry("11-05-03  17:03");
-    ExpectNoEntry("11-05-03  17:03   ");
-}
-
-TEST(ListEntry, VmsLayout) {
-    const char* logs = "LOGS.DIR;1          2  3-NOV-2003 11:20 [FTP] (RWE,RWE,RE,RE)";
-    ExpectEntry(logs, true, "LOGS");
-    ExpectEntry("README.TXT;4  2  18-apr-2000 10:40:39.90", false, "README.TXT");
-    ExpectEntry("A.DIR;1 2 3-NOV-2003 11:20 x", true, "A");
-    ExpectEntry(".DIR;1 2 3-NOV-2003 11:20 x", false, ".DIR"); // too short for a folder
-    ExpectEntry("LOGS.dir;1 2 3-NOV-2003 11:20 x", false, "LOGS.dir");
-    ExpectNoEntry("LOGS.DIR;1          2  3-NUV-2003 11:20 [FTP] (RWE,RWE,RE,RE)");
-    ExpectNoEntry("LOGS.DIR;1          2  3-NOV-2003 11:20"); // the minutes never end
-    ExpectNoEntry("Directory USER1:[TEMP]");
-    ExpectNoEntry("Total of 1 file, 2 blocks.");
-}
-
-// A name that is empty names nothing; as a folder it would make a tree walk list "dir/",
-// the folder itself, again and again.
-TEST(ListEntry, EmptyNameIsNoEntry) {
-    ExpectNoEntry("+i42.7,/,\t");
-    ExpectNoEntry("drwxr-xr-x   3 ftp      ftp          512 Oct 12  2003 ");
-    ExpectNoEntry("lrwxrwxrwx   1 ftp      ftp          512 Oct 12  2003  -> pub");
-    ExpectNoEntry(";1 2 3-NOV-2003 11:20 x");
-}
-
-TEST(ListEntry, MonthLookup) {
-    const char* months[] = {"jan", "FEB", "Mar", "aPr", "mAY", "JUN",
-                            "jul", "Aug", "SEP", "oct", "Nov", "dEC"};
-    for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(CFtpListEntry::monthIndex(months[i], 3), i) << months[i];
-    for (const char* no : {"Sept", "ja", "", "jaN ", "j@n", "J\xc1N", "1an", "Maj"})
-        EXPECT_EQ(CFtpListEntry::monthIndex(no, std::char_traits<char>::length(no)), -1) << no;
-    EXPECT_EQ(CFtpListEntry::monthIndex("Octo", 3), 9); // only the given length counts
-}
 
 TEST(ListEntry, NumberRuleReadsAnyCharacters) {
     EXPECT_EQ(CFtpListEntry::readNumber("0", 1), 0u);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -133,35 +132,3 @@ INSTANTIATE_TEST_SUITE_P(Peers, ListingCorpus, testing::ValuesIn(Corpus()),
                              }
                              return id;
                          });
-
-// The whole table as one listing, fed whole and in blocks of random sizes: the same entries
-// in the same order as line by line.
-TEST(ListingCorpusStream, WholeTableAsOneListing) {
-    std::string listing;
-    std::vector<std::string> expected;
-    for (const Row& r : Corpus()) {
-        listing += r.line + (r.lineNo % 3 ? "\r\n" : "\n");
-        if (r.entry)
-            expected.push_back((r.dir ? "d " : "f ") + r.name);
-    }
-    ASSERT_GT(expected.size(), 250u);
-    std::vector<std::string> got;
-    auto collect = [&](const CFtpListEntry& e, const CString& name) {
-        got.push_back((e.isDir ? "d " : "f ") + name);
-    };
-    EXPECT_EQ(CListingSplitter::split(listing.data(), listing.size(), collect), expected.size());
-    EXPECT_EQ(got, expected);
-
-    std::mt19937 random(7);
-    for (int round = 0; round < 20; ++round) {
-        got.clear();
-        CListingSplitter splitter(collect);
-        for (size_t at = 0; at < listing.size();) {
-            const size_t block = std::min<size_t>(1 + random() % 700, listing.size() - at);
-            splitter.addBytes(listing.data() + at, block);
-            at += block;
-        }
-        EXPECT_EQ(splitter.finish(), 0u);
-        EXPECT_EQ(got, expected) << "round " << round;
-    }
-}

@@ -61,52 +61,6 @@ TEST(MeterSampler, PeriodsCloseOnlyAfterAboutASecondAndRatesAreScaledToIt) {
     EXPECT_FALSE(meter.add(0));
 }
 
-TEST(MeterSampler, MaximumIsNeverLoweredAndNegativeCountsAreIgnored) {
-    FakeClock clock;
-    CMeterSampler meter(clock.source());
-    meter.add(5000);
-    clock.now += 1000;
-    meter.add(0);
-    clock.now += 1000;
-    meter.add(-2);
-    clock.now += 1000;
-    meter.add(0);
-    EXPECT_EQ(5000, meter.maxBytesPerSec());
-    EXPECT_EQ(0, meter.samples().back());
-    EXPECT_EQ("Max Bytes/Sec 5000", MeterText(meter.maxBytesPerSec()));
-    EXPECT_EQ("Max Bytes/Sec 0", MeterText(0));
-}
-
-TEST(MeterSampler, ClockWrapAroundStillClosesPeriods) {
-    FakeClock clock;
-    clock.now = 0xFFFFFF00u;
-    CMeterSampler meter(clock.source());
-    meter.add(1000);
-    clock.now += 1000; // wraps past zero
-    EXPECT_TRUE(meter.add(0));
-    EXPECT_EQ(1000, meter.samples().back());
-}
-
-TEST(MeterSampler, KeepsThreeHundredSamplesAndTheChartScrolls) {
-    FakeClock clock;
-    CMeterSampler meter(clock.source());
-    meter.add(0);
-    for (int i = 1; i <= 301; ++i) {
-        clock.now += 1000;
-        meter.add(i == 1 ? 7000 : 1000);
-    }
-    ASSERT_EQ(CMeterSampler::kMaxSamples, meter.samples().size());
-    // The first period's sample (7000) has gone; its maximum stays.
-    EXPECT_EQ(1000, meter.samples().front());
-    EXPECT_EQ(7000, meter.maxBytesPerSec());
-
-    auto wide = MeterBars(meter.samples(), meter.maxBytesPerSec(), 70, 2000);
-    ASSERT_EQ(300u, wide.size());
-    EXPECT_EQ(5, wide.front().left);
-    EXPECT_EQ(1500, wide.back().left);
-    EXPECT_EQ(60, wide.front().top); // 1000 of 7000 over a 70-pixel chart: 10 pixels high
-}
-
 TEST(MeterBars, NarrowMeterShowsTheNewestColumns) {
     std::deque<int64_t> samples;
     for (int i = 1; i <= 50; ++i)
@@ -133,14 +87,8 @@ TEST(DialogPlacement, CentresTheClientAreaOnTheDesktop) {
     EXPECT_EQ(471, origin.top);
 }
 
-TEST(TreePath, LocalPathsUseBackslashesAndCollapseDoubles) {
-    EXPECT_EQ("C:\\Windows", JoinTreePath({"C:\\", "Windows"}, true));
-    EXPECT_EQ("C:\\Windows\\System32", JoinTreePath({"C:\\", "Windows", "System32"}, true));
-    EXPECT_EQ("", JoinTreePath({}, true));
+TEST(TreePath, PathsUseTheirSeparatorAndCollapseDoubles) {
     EXPECT_EQ("D:\\a\\b", JoinTreePath({"D:\\\\", "a/", "b"}, true));
-}
-
-TEST(TreePath, RemotePathsUseSlashesAndCollapseDoubles) {
     EXPECT_EQ("/pub/data", JoinTreePath({"/", "pub", "data"}, false));
     EXPECT_EQ("/home/user/dir", JoinTreePath({"/home/user", "dir"}, false));
     EXPECT_EQ("/a/b/c", JoinTreePath({"\\a\\", "b\\", "c"}, false));

@@ -9,16 +9,6 @@
 
 using namespace testing_support;
 
-TEST(ReplyKey, IsTheCodeOfFinalLinesOnly) {
-    EXPECT_EQ(CCommand::ReplyKey("250 Done\r\n"), "250");
-    EXPECT_EQ(CCommand::ReplyKey("250-More to come\r\n"), "250-");
-    EXPECT_EQ(CCommand::ReplyKey("777"), "777");
-    EXPECT_EQ(CCommand::ReplyKey("226\r\n"), "226"); // no text at all still matches
-    EXPECT_EQ(CCommand::ReplyKey("2"), "2");
-    EXPECT_EQ(CCommand::ReplyKey(""), "");
-    EXPECT_EQ(CCommand::ReplyKey("   \r\n"), "");
-}
-
 TEST(CommandBase, ListingDataIsCollectedForListAndNlstOnly) {
     TestController controller;
     CCommand list("LIST");

@@ -215,20 +215,3 @@ TEST(AccountRecords, SaveWritesTheSectionAndTheFirstBecomesCurrent) {
     EXPECT_TRUE(LoadAccountPrefs("Home").anonymous);
 }
 
-TEST(AccountRules, NamesAndPortsTheStoreCanHold) {
-    for (const char* ok : {"Home", "My Server", "a", "ftp.example.com:21", "x=y"})
-        EXPECT_TRUE(IsValidAccountName(ok)) << ok;
-    for (const char* bad : {"", " Home", "Home ", "Home,Work", "[Home]", "Ho]me", "Ho\r\nme", "\t"})
-        EXPECT_FALSE(IsValidAccountName(bad)) << bad;
-    struct {
-        const char* text;
-        int port; // 0: refused
-    } ports[] = {{"21", 21}, {" 2121 ", 2121}, {"1", 1},     {"65535", 65535}, {"065535", 65535},
-                 {"0", 0},   {"65536", 0},     {"70000", 0}, {"-21", 0},       {"+21", 0},
-                 {"2l", 0},  {"", 0},          {"  ", 0},    {"4294967317", 0}};
-    for (auto& c : ports) {
-        int port = -7;
-        EXPECT_EQ(ParsePort(c.text, port), c.port != 0) << c.text;
-        EXPECT_EQ(port, c.port != 0 ? c.port : -7) << c.text;
-    }
-}

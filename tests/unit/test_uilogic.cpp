@@ -77,21 +77,3 @@ TEST(MeterBars, NarrowMeterShowsTheNewestColumns) {
     EXPECT_TRUE(MeterBars({}, 0, 100, 400).empty());
 }
 
-TEST(DialogPlacement, CentresTheClientAreaOnTheDesktop) {
-    DialogOrigin origin = CentreOnDesktop(0, 0, 1024, 768, 300, 80);
-    EXPECT_EQ(362, origin.left);
-    EXPECT_EQ(344, origin.top);
-    // Odd remainders round toward zero; a desktop not at the origin shifts the result.
-    origin = CentreOnDesktop(-1280, 0, 0, 1024, 301, 81);
-    EXPECT_EQ(-790, origin.left);
-    EXPECT_EQ(471, origin.top);
-}
-
-TEST(TreePath, PathsUseTheirSeparatorAndCollapseDoubles) {
-    EXPECT_EQ("D:\\a\\b", JoinTreePath({"D:\\\\", "a/", "b"}, true));
-    EXPECT_EQ("/pub/data", JoinTreePath({"/", "pub", "data"}, false));
-    EXPECT_EQ("/home/user/dir", JoinTreePath({"/home/user", "dir"}, false));
-    EXPECT_EQ("/a/b/c", JoinTreePath({"\\a\\", "b\\", "c"}, false));
-    // Runs longer than two collapse too.
-    EXPECT_EQ("/x/y", JoinTreePath({"///x", "//y"}, false));
-}

@@ -1,112 +1,111 @@
-// The settings store through its accessors. The same source runs natively (our INI code) and
-// under Wine (the Windows profile functions), so both are held to one behaviour.
+// The settings store, the accounts kept in it, the command line that fills it and the account
+// export file. The same source runs natively (our INI code) and under Wine (the Windows
+// profile functions), so both are held to one behaviour. The cases are in tests/data:
+// settings.tsv, command-lines.tsv and account-files.txt.
+#include "accounts/AccountFile.h"
+#include "app/CommandLine.h"
 #include "settings/Accounts.h"
 #include "settings/Prefs.h"
 
 #include "common/Files.h"
 #include "tests/support/TestSupport.h"
-
-#include <gtest/gtest.h>
+#include "tests/unit/Table.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
+TW_TABLE(kSettings)
+TW_TABLE(kCommandLines)
+TW_TABLE(kAccountFiles)
+
 using namespace testing_support;
 
 namespace {
-std::string kMaxLong() {
-    std::string text(kMaxPrefText, 'L');
-    text[0] = 'F';
-    return text;
+using Args = TableArgs;
+
+// The store's accounts in one line: list, current, then per listed account
+// name:server|port|user|anonymous|password|password saved|passive ("-" for absent keys).
+std::string DumpStore() {
+    std::string out = "[" + GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + "] current " +
+                      GetPrefString(PREFS_SECTION, "DEFAULT", "-");
+    for (const CString& name : AccountNames(false)) {
+        out += "; " + name + ":";
+        for (const char* key : {"SERVER", "PORT", "USER", "ANONYMOUS", "WORD", "WORDSAVED", "PASV"})
+            out += GetPrefString(AccountSection(name).c_str(), key, "-") + (*key == 'P' && key[1] == 'A' ? "" : "|");
+    }
+    return out;
+}
+
+// An account saved through the store: name, server, port, user, password, then flags
+// "p" passive, "a" anonymous, "u" password not saved.
+void Save(const Args& a) {
+    AccountRecord r;
+    r.name = a[0], r.server = a[1], r.port = std::stoi(a[2]), r.user = a[3], r.password = a[4];
+    r.passive = a[5].find('p') != std::string::npos;
+    r.anonymous = a[5].find('a') != std::string::npos;
+    r.savePassword = a[5].find('u') == std::string::npos;
+    SaveAccountPrefs(r);
+}
+
+std::string Joined(const std::vector<CString>& names) {
+    std::string out;
+    for (const CString& n : names)
+        out += (out.empty() ? "" : "|") + n;
+    return "[" + out + "]";
+}
+
+const char* const kResults[] = {"Done", "CannotCreate", "CannotRead", "NotAccountFile", "Damaged"};
+
+// Imports the file name (beside the settings file); a damaged file names its line.
+std::string Import(const CString& name) {
+    int badLine = -1;
+    const AccountFileResult result = ImportAccountsFromFile(files::ParentFolder(GetPrefFilePath()) + "/" + name, badLine);
+    EXPECT_EQ(badLine > 0, result == AccountFileResult::Damaged || result == AccountFileResult::NotAccountFile);
+    return kResults[static_cast<int>(result)];
 }
 } // namespace
 
-TEST(Settings, AbsentValuesReadAsTheReadersDefaults) {
-    ScopedPrefs prefs;
-    EXPECT_FALSE(files::Exists(prefs.path()));
-    EXPECT_EQ(GetPrefInt("USERPREFS/Nobody", "PORT", 21), 21);
-    EXPECT_EQ(GetPrefString("USERPREFS/Nobody", "SERVER", ""), "");
-    EXPECT_EQ(GetPrefString("USERPREFS/Nobody", "SERVER", "localhost"), "localhost");
-    EXPECT_EQ(GetPrefString("USERPREFS", "DEFAULT", nullptr), "");
-    EXPECT_FALSE(files::Exists(prefs.path())); // reading never creates the file
+TEST(Settings, EachScriptLeavesItsStore) {
+    std::unique_ptr<ScopedPrefs> prefs;
+    RunTable("settings.tsv", kSettings_text(), {
+        {"get", [](const Args& a) { return GetPrefString(a[0].c_str(), a[1].c_str(), a[2] == "null" ? nullptr : a[2].c_str()); }},
+        {"int", [](const Args& a) { return std::to_string(GetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2]))); }},
+        {"exists", [&](const Args&) -> std::string { return files::Exists(prefs->path()) ? "yes" : "no"; }},
+        {"filehas", [&](const Args& a) -> std::string { return ReadFile(prefs->path()).find(a[0]) != std::string::npos ? "yes" : "no"; }},
+        {"add", [](const Args& a) -> std::string { return AddAccountToList(a[0]) ? "added" : "there"; }},
+        {"remove", [](const Args& a) { return RemoveAccountFromList(a[0]); }},
+        {"names", [](const Args& a) { return Joined(AccountNames(a[0] == "repair")); }},
+        {"anonymous", [](const Args& a) -> std::string { return LoadAccountPrefs(a[0]).anonymous ? "yes" : "no"; }},
+        {"store", [](const Args&) { return DumpStore(); }},
+        {"export", [](const Args& a) { return AccountExportText(a[0] == "passwords"); }},
+        {"import", [](const Args& a) { return Import(a[0]); }},
+        {"exportto", [](const Args& a) { // name beside the settings file, "passwords" or not
+             const CString path = files::ParentFolder(GetPrefFilePath()) + "/" + a[0];
+             return kResults[static_cast<int>(ExportAccountsToFile(path, a[1] == "passwords"))];
+         }},
+    }, {
+        {"==", [&](const Args&) { prefs.reset(), prefs.reset(new ScopedPrefs); }},
+        {"write", [&](const Args& a) { // the settings file, or a file beside it
+             ASSERT_TRUE(WriteFile(a.size() > 1 ? files::ParentFolder(prefs->path()) + "/" + a[1] : CString(prefs->path()), a[0]));
+         }},
+        {"set", [](const Args& a) { SetPrefString(a[0].c_str(), a[1].c_str(), a[2].c_str()); }},
+        {"setint", [](const Args& a) { SetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2])); }},
+        {"save", Save},
+    });
 }
 
-TEST(Settings, IntegersReadLenientlyAndNegativesReadBack) {
+TEST(Settings, TextsReadBackAsWrittenUpToTheBound) {
     ScopedPrefs prefs;
-    SetPrefInt(PREFS_SECTION, "MainWndL", -1);
-    EXPECT_EQ(GetPrefInt(PREFS_SECTION, "MainWndL", 0), -1);
-    SetPrefString("S", "word", "abc");
-    SetPrefString("S", "mixed", "12abc");
-    SetPrefString("S", "empty", "");
-    SetPrefString("S", "spaced", "  42  ");
-    EXPECT_EQ(GetPrefInt("S", "word", 7), 0);
-    EXPECT_EQ(GetPrefInt("S", "mixed", 7), 12);
-    EXPECT_EQ(GetPrefInt("S", "empty", 7), 7);
-    EXPECT_EQ(GetPrefInt("S", "spaced", 7), 42);
-}
-
-TEST(Settings, TextsReadBackAsWritten) {
-    ScopedPrefs prefs;
-    std::string password(200, 'p');
-    password[199] = 'Z';
-    CString list;
-    for (int i = 0; i < 12; ++i)
+    std::string list, longest(kMaxPrefText, 'L');
+    for (int i = 0; i < 12; ++i) // twelve accounts
         list += FormatString("%sAccount number %02d", i ? "," : "", i);
-    const std::string texts[] = {password,     list,       " lead",   "trail ",    "\ttab",
-                                 "\"quoted\"", "'single'", "\"",      "a \"b\" c", "it's",
-                                 "  ",         "x\"",      kMaxLong()};
-    int n = 0;
-    for (const std::string& text : texts) {
-        CString key = FormatString("K%d", n++);
-        SetPrefString("USERPREFS/Work", key.c_str(), text.c_str());
-        EXPECT_EQ(GetPrefString("USERPREFS/Work", key.c_str(), "absent"), text) << text;
+    for (const std::string& text : {std::string(199, 'p') + "Z", list, longest}) {
+        SetPrefString("USERPREFS/Work", "K", text.c_str());
+        EXPECT_EQ(GetPrefString("USERPREFS/Work", "K", "absent"), text);
     }
-    // Beyond the bound a value is cut, never read past.
-    SetPrefString("USERPREFS/Work", "Long", (kMaxLong() + "tail").c_str());
-    EXPECT_EQ(GetPrefString("USERPREFS/Work", "Long", ""), kMaxLong());
-}
-
-TEST(Settings, HandWrittenValuesReadAsBefore) {
-    ScopedPrefs prefs;
-    ASSERT_TRUE(WriteFile(prefs.path(), "[USERPREFS/Home]\r\n"
-                                        "SERVER =  ftp.home  \r\n"
-                                        "USER=\"me\"\r\n"
-                                        "WORD='pw'\r\n"
-                                        "PASV=\"Y\r\n"));
-    EXPECT_EQ(GetPrefString("USERPREFS/Home", "SERVER", ""), "ftp.home");
-    EXPECT_EQ(GetPrefString("USERPREFS/Home", "USER", ""), "me");
-    EXPECT_EQ(GetPrefString("USERPREFS/Home", "WORD", ""), "pw");
-    EXPECT_EQ(GetPrefString("USERPREFS/Home", "PASV", ""), "\"Y");
-}
-
-TEST(Settings, AWriteNeverDamagesOtherKeys) {
-    ScopedPrefs prefs;
-    ASSERT_TRUE(WriteFile(prefs.path(), "; hand-written note\r\n"
-                                        "[USERPREFS]\r\n"
-                                        "ACCOUNTS=Home,Work\r\n"
-                                        "this line is garbage\r\n"
-                                        "\r\n"
-                                        "[USERPREFS/Home]\r\n"
-                                        "SERVER=home.example\r\n"
-                                        "WORD=secret\r\n"));
-    SetPrefString("USERPREFS/Home", "SERVER", "new.example");
-    SetPrefString("USERPREFS/Work", "SERVER", "work.example");
-    SetPrefInt(PREFS_SECTION, "TRACEH", 120);
-    EXPECT_EQ(GetPrefString(PREFS_SECTION, "ACCOUNTS", ""), "Home,Work");
-    EXPECT_EQ(GetPrefString("USERPREFS/Home", "WORD", ""), "secret");
-    EXPECT_EQ(GetPrefString("USERPREFS/Home", "SERVER", ""), "new.example");
-    EXPECT_EQ(GetPrefString("USERPREFS/Work", "SERVER", ""), "work.example");
-    EXPECT_EQ(GetPrefInt(PREFS_SECTION, "TRACEH", 100), 120);
-    std::string text = ReadFile(prefs.path());
-    EXPECT_NE(text.find("this line is garbage"), std::string::npos);
-}
-
-TEST(Settings, LineBreaksInAValueCannotForgeOtherKeys) {
-    ScopedPrefs prefs;
-    SetPrefString("USERPREFS/Work", "USER", "me\r\nWORD=forged\r\n[USERPREFS]\r\nDEFAULT=x");
-    EXPECT_EQ(GetPrefString("USERPREFS/Work", "WORD", "absent"), "absent");
-    EXPECT_EQ(GetPrefString(PREFS_SECTION, "DEFAULT", "absent"), "absent");
+    SetPrefString("USERPREFS/Work", "K", (longest + "tail").c_str()); // cut, never read past
+    EXPECT_EQ(GetPrefString("USERPREFS/Work", "K", ""), longest);
 }
 
 TEST(Settings, TheFileIsPerUserUnlessOverridden) {
@@ -124,94 +123,77 @@ TEST(Settings, TheFileIsPerUserUnlessOverridden) {
         SetPrefString(PREFS_SECTION, "DEFAULT", "Work"); // creates the folders on first write
         EXPECT_TRUE(files::IsFolder(files::ParentFolder(expected)));
         EXPECT_EQ(CurrentAccountName(), "Work");
-#ifndef _WIN32
-        // (On Windows a registered section may live in the user's registry instead.)
-        EXPECT_TRUE(files::Exists(expected));
-#endif
     }
     ScopedPrefs prefs;
     EXPECT_EQ(GetPrefFilePath(), prefs.path());
     EXPECT_EQ(CurrentAccountName(), "");
-}
-
 #ifndef _WIN32
-TEST(Settings, WritesAreAtomicAndPrivate) {
-    ScopedPrefs prefs;
     SetPrefString("USERPREFS/Work", "WORD", "secret");
     struct stat st;
     ASSERT_EQ(stat(prefs.path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u); // it holds passwords
     int entries = 0;
-    files::Enumerate(files::ParentFolder(prefs.path()),
-                     [&](const CString&, bool, int64_t) { ++entries; });
-    EXPECT_EQ(entries, 1); // no temporary file left behind
-}
+    files::Enumerate(files::ParentFolder(prefs.path()), [&](const CString&, bool, int64_t) { ++entries; });
+    EXPECT_EQ(entries, 1); // written whole through a temporary file, none left behind
 #endif
+}
 
-TEST(AccountList, AddAndRemoveKeepTheOthersInOrder) {
-    const char* cases[][2] = {{"Alpha", "Beta,Gamma"},
-                              {"Beta", "Alpha,Gamma"},
-                              {"Gamma", "Alpha,Beta"},
-                              {"Delta", "Alpha,Beta,Gamma"}};
-    for (auto& c : cases) {
+// Each line: the command line between quotes, the store before ("old" adds Work), the run it
+// asks for, and the store after ("=": unchanged).
+TEST(CommandLine, EachLineGivesItsRunAndAccount) {
+    auto summary = [] {
+        std::string s = GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + " " + GetPrefString(PREFS_SECTION, "DEFAULT", "-") + " |";
+        for (const char* key : {"SERVER", "PORT", "USER", "WORD", "WORDSAVED", "ANONYMOUS", "PASV"})
+            s += " " + GetPrefString("USERPREFS/Work", key, "-");
+        return s;
+    };
+    const std::vector<TableRow> rows = TableRows(kCommandLines_text());
+    EXPECT_EQ(rows.size(), 26u);
+    for (const TableRow& row : rows) {
+        const std::string& run = row.f[2];
+        const CString line = row.f[0].empty() ? "" : row.f[0].substr(1, row.f[0].size() - 2); // "" reads empty
+        SCOPED_TRACE("command-lines.tsv:" + std::to_string(row.line));
         ScopedPrefs prefs;
-        SetPrefString(PREFS_SECTION, "ACCOUNTS", "Alpha,Beta,Gamma");
-        EXPECT_EQ(RemoveAccountFromList(c[0]), c[1]) << c[0];
-        EXPECT_EQ(GetPrefString(PREFS_SECTION, "ACCOUNTS", ""), c[1]) << c[0];
+        SetPrefString(PREFS_SECTION, "ACCOUNTS", "Other");
+        SetPrefString(PREFS_SECTION, "DEFAULT", "Other");
+        if (row.f[1] == "old" && AddAccountToList("Work"))
+            Save({"Work", "oldhost", "2121", "old", "pw", "p"});
+        const std::string before = summary();
+        // As the program starts: the uninstaller takes over before any switch is looked at.
+        EXPECT_EQ(IsUninstallCommandLine(line), run == "uninstall");
+        CommandLineSwitches switches;
+        AccountDecision decision;
+        if (run != "uninstall")
+            decision = ApplyCommandLineAccount(switches = ScanCommandLine(line));
+        EXPECT_EQ(switches.shortcuts, run == "shortcuts");
+        EXPECT_EQ(decision.action == AccountAction::Refuse, run == "refused");
+        EXPECT_EQ(decision.reason.empty(), run != "refused");
+        EXPECT_EQ(summary(), row.f[3] == "=" ? before : row.f[3]);
     }
-    ScopedPrefs prefs;
-    EXPECT_TRUE(AddAccountToList("Home"));
-    EXPECT_FALSE(AddAccountToList("Home"));
-    EXPECT_TRUE(AddAccountToList("Homes")); // names are found between commas only
-    EXPECT_EQ(RemoveAccountFromList("Home"), "Homes");
 }
 
-TEST(AccountList, WalkStopsAtEmptyEntriesAndRepairsDoubledCommas) {
-    ScopedPrefs prefs;
-    SetPrefString(PREFS_SECTION, "ACCOUNTS", "A,,B");
-    EXPECT_EQ(AccountNames(false), std::vector<CString>{"A"});
-    EXPECT_EQ(GetPrefString(PREFS_SECTION, "ACCOUNTS", ""), "A,,B");
-    EXPECT_EQ(AccountNames(true), (std::vector<CString>{"A", "B"}));
-    EXPECT_EQ(GetPrefString(PREFS_SECTION, "ACCOUNTS", ""), "A,B");
-
-    SetPrefString(PREFS_SECTION, "ACCOUNTS", "A,,,B");
-    EXPECT_EQ(AccountNames(true), std::vector<CString>{"A"});
-    EXPECT_EQ(GetPrefString(PREFS_SECTION, "ACCOUNTS", ""), "A,,B");
-    EXPECT_EQ(AccountNames(true), (std::vector<CString>{"A", "B"}));
-
-    SetPrefString(PREFS_SECTION, "ACCOUNTS", ",A");
-    EXPECT_TRUE(AccountNames(false).empty());
-
-    SetPrefString(PREFS_SECTION, "ACCOUNTS", " Work , ,Home");
-    EXPECT_EQ(AccountNames(false), (std::vector<CString>{"Work", "", "Home"}));
+// Each case of account-files.txt imported into a store holding Home; then a round trip
+// through files, and the files that cannot be read or written.
+TEST(AccountFile, ImportMergesCompleteFilesAndChangesNothingOtherwise) {
+    const std::string data = kAccountFiles_text();
+    const std::string home = "[Home] current Home; Home:old.home|2121|olduser|N|oldpw|1|Y";
+    int cases = 0;
+    for (size_t at = data.find("\n== "); at != std::string::npos; ++cases) {
+        const size_t next = data.find("\n== ", at + 1);
+        std::vector<std::string> lines; // the case, result, store, then the file's lines
+        for (size_t from = at + 1, lf; from < std::min(next, data.size()); from = lf + 1)
+            lines.push_back(data.substr(from, (lf = data.find('\n', from)) - from));
+        SCOPED_TRACE(lines[0]);
+        std::string file;
+        for (size_t i = 3; i < lines.size(); ++i)
+            file += lines[i] + "\n";
+        ScopedPrefs prefs;
+        SetPrefString(PREFS_SECTION, "ACCOUNTS", "Home");
+        Save({"Home", "old.home", "2121", "olduser", "oldpw", "p"});
+        ASSERT_TRUE(WriteFile(files::ParentFolder(prefs.path()) + "/a.inf", file));
+        EXPECT_EQ("result " + Import("a.inf"), lines[1]);
+        EXPECT_EQ("store " + DumpStore(), lines[2] == "store unchanged" ? "store " + home : lines[2]);
+        at = next;
+    }
+    EXPECT_EQ(cases, 11);
 }
-
-TEST(AccountRecords, SaveWritesTheSectionAndTheFirstBecomesCurrent) {
-    ScopedPrefs prefs;
-    AccountRecord home;
-    home.name = "Home";
-    home.server = "ftp.home";
-    home.port = 2121;
-    home.user = "me";
-    home.password = "pw";
-    home.passive = true;
-    SaveAccountPrefs(home);
-    EXPECT_EQ(CurrentAccountName(), "Home");
-    EXPECT_EQ(GetPrefString("USERPREFS/Home", "WORD", ""), "pw");
-    EXPECT_EQ(GetPrefInt("USERPREFS/Home", "WORDSAVED", 7), 1);
-    EXPECT_EQ(GetPrefString(PREFS_SECTION, "ACCOUNTS", ""), ""); // the list is the caller's
-
-    AccountRecord work = home;
-    work.name = " Work ";
-    work.savePassword = false;
-    SaveAccountPrefs(work);
-    EXPECT_EQ(CurrentAccountName(), "Home");
-    EXPECT_EQ(GetPrefInt("USERPREFS/Work", "WORDSAVED", 7), 0);
-    EXPECT_EQ(GetPrefString("USERPREFS/Work", "WORD", "x"), ""); // an unsaved password is erased
-
-    SetPrefString("USERPREFS/Home", "ANONYMOUS", "n"); // only "N" means no
-    EXPECT_TRUE(LoadAccountPrefs("Home").anonymous);
-    SetPrefString("USERPREFS/Home", "ANONYMOUS", "");
-    EXPECT_TRUE(LoadAccountPrefs("Home").anonymous);
-}
-

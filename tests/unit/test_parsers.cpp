@@ -10,6 +10,7 @@
 #include "settings/Accounts.h"
 #include "settings/IniFile.h"
 #include "transfer/FtpListEntry.h"
+#include "transfer/ListingSplitter.h"
 #include "transfer/RetrCommand.h"
 #include "transfer/StorCommand.h"
 #include "tests/unit/Table.h"
@@ -76,6 +77,11 @@ TEST(Parsers, EachRowGivesItsResult) {
                  return std::string("no entry");
              return std::string(layouts[static_cast<int>(e.layout)]) + " " + std::to_string(e.size) +
                     " [" + e.date.text() + "] " + B(e.isLink) + B(e.isDir) + " [" + e.name.text() + "]";
+         }},
+        {"split", [](const Args& a) -> std::string { // the names a listing gives
+             std::string names;
+             CListingSplitter::split(a[0].data(), a[0].size(), [&](const CFtpListEntry&, const CString& n) { names += "[" + n + "]"; });
+             return names;
          }},
         {"treepath", [](const Args& a) -> std::string {
              return JoinTreePath(std::vector<CString>(a.begin() + 1, a.end()), a[0] == "local");

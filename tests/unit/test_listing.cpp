@@ -1,0 +1,114 @@
+// Listings as the engine reads them: lines from other FTP clients' test suites
+// (data/listing-corpus.tsv), listings captured from pyftpdlib and vsftpd (data/*.lst, read as
+// data/server-listings.txt says), blocks of any size, and damaged lines.
+#include "transfer/ListingSplitter.h"
+
+#include "tests/unit/Table.h"
+
+TW_TABLE(kListingCorpus)
+TW_TABLE(kPyftpdlibListing)
+TW_TABLE(kVsftpdListing)
+TW_TABLE(kServerListings)
+
+namespace {
+
+// One entry a line: kind, size, date and the name between brackets.
+std::string Line(const CFtpListEntry& e, const CString& name) {
+    return std::string(e.isDir ? "dir" : e.isLink ? "link" : "file") + "\t" + std::to_string(e.size) +
+           "\t" + e.date.text() + "\t[" + name + "]\n";
+}
+
+std::string Describe(const std::string& listing, bool brief = false) {
+    std::string out;
+    CListingSplitter::split(listing.data(), listing.size(), [&](const CFtpListEntry& e, const CString& name) {
+        out += brief ? (e.isDir ? "dir[" : "file[") + name + "]" : Line(e, name);
+    });
+    return out;
+}
+
+const std::string kUnix = "-rw-r--r--   1 ftp      ftp         1024 Mar 03 14:07 ";
+
+} // namespace
+
+// Each line with the result its peer expects, or ours (columns 8-10) where our reading differs.
+TEST(ListingCorpus, EachLineGivesItsEntryOrNone) {
+    int rows = 0;
+    for (const TableRow& row : TableRows(kListingCorpus_text())) {
+        const std::vector<std::string>& f = row.f;
+        if (f[0] == "source" || (++rows, false))
+            continue;
+        ASSERT_EQ(f.size(), 11u) << "listing-corpus.tsv:" << row.line;
+        const bool ours = !f[7].empty();
+        const std::string expected = (ours ? f[7] : f[2]) != "1" ? "" :
+            std::string((ours ? f[8] : f[3]) == "1" ? "dir" : "file") + "[" + (ours ? f[9] : f[4]) + "]";
+        for (const char* end : {"\r\n", "\n"})
+            EXPECT_EQ(Describe(f[5] + end, true), expected) << "listing-corpus.tsv:" << row.line << " " << f[10];
+    }
+    EXPECT_GT(rows, 400);
+}
+
+TEST(ListingSplitter, RealServerListings) {
+    const std::string expected = kServerListings_text();
+    const size_t vs = expected.find("== vsftpd\n");
+    ASSERT_NE(vs, std::string::npos);
+    EXPECT_EQ(Describe(kPyftpdlibListing_text()), expected.substr(13, vs - 13));
+    EXPECT_EQ(Describe(kVsftpdListing_text()), expected.substr(vs + 10));
+}
+
+TEST(ListingSplitter, BlocksOfAnySizeGiveTheSameEntriesAndACutLastLineIsDropped) {
+    const std::string listing = "total 3\r\n  " + kUnix + "first file\r\n" +
+                                "11-05-03  02:14PM       <DIR>          up load\n" +
+                                "+i42.7,m1070000000,r,s2048,\treadme.txt\r\n" +
+                                "LOGS.DIR;1  2  3-NOV-2003 11:20 [FTP] (RWE,RWE,RE,RE)\r\n" +
+                                kUnix + "last\r\n" + kUnix + "cut";
+    const std::string whole = Describe(listing);
+    for (size_t block = 1; block <= listing.size(); ++block) {
+        std::string got;
+        CListingSplitter splitter([&](const CFtpListEntry& e, const CString& name) { got += Line(e, name); });
+        size_t count = 0;
+        for (size_t at = 0; at < listing.size(); at += block)
+            count += splitter.addBytes(listing.data() + at, std::min(block, listing.size() - at));
+        EXPECT_EQ(splitter.finish(), kUnix.size() + 3) << block; // the dropped line
+        EXPECT_EQ(count, 5u) << block;
+        // After finish a new listing starts: the dropped line does not join the next bytes.
+        splitter.addBytes("x\r\n", 3);
+        EXPECT_EQ(got, whole) << "blocks of " << block;
+    }
+}
+
+// Line breaks, tabs, blanks and NULs dropped into lines anywhere: whatever comes out must lie
+// inside the text it came from, and a name is never empty nor holds a line break.
+TEST(ListingSplitter, DamagedLinesStayInside) {
+    const std::vector<std::string> lines = {
+        kUnix + "notes.txt",
+        "lrwxrwxrwx   1 ftp      ftp            9 Feb 14 09:30 docs -> pub/docs",
+        "drwxrwxr-x               folder        4 Jun 21  2001 images",
+        "d [RWCEAFMS] admin               512       Nov 02 10:15    archive",
+        "+i42.7,m1070000000,/,\tincoming",
+        "11-05-03  08:45AM                 2048 index.htm",
+        "LOGS.DIR;1          2  3-NOV-2003 11:20 [FTP] (RWE,RWE,RE,RE)",
+    };
+    for (const std::string& line : lines) {
+        for (size_t at = 0; at <= line.size(); ++at) {
+            for (char c : {'\r', '\n', '\t', ' ', '\0'}) {
+                std::string damaged = line;
+                damaged.insert(at, 1, c);
+                for (const std::string& text : {damaged, damaged + "\r\n"}) {
+                    SCOPED_TRACE(text + " @" + std::to_string(at) + " #" + std::to_string(int(c)));
+                    std::vector<char> exact(text.begin(), text.end()); // reads past it are caught
+                    const char *b = exact.data(), *e = b + exact.size();
+                    CFtpListEntry entry;
+                    entry.parse(b, exact.size());
+                    EXPECT_TRUE(entry.valid ? entry.name.begin >= b && entry.name.begin < entry.name.end &&
+                                                  entry.name.end <= e && (entry.date.empty() ||
+                                                  (entry.date.begin >= b && entry.date.end <= e))
+                                            : !entry.isDir && entry.name.empty());
+                    CListingSplitter::split(b, exact.size(), [&](const CFtpListEntry& en, const CString& n) {
+                        EXPECT_TRUE(en.name.begin >= b && en.name.end <= e);
+                        EXPECT_TRUE(!n.empty() && n.find_first_of("\r\n") == std::string::npos);
+                    });
+                }
+            }
+        }
+    }
+}

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 #include <map>
 #include <string>
@@ -14,26 +13,18 @@
 #define TW_TABLE(symbol)                                                                       \
     extern const unsigned char symbol[];                                                       \
     extern const size_t symbol##_size;                                                         \
-    static std::string symbol##_text() {                                                       \
-        return std::string(reinterpret_cast<const char*>(symbol), symbol##_size);              \
-    }
+    static std::string symbol##_text() { return std::string(reinterpret_cast<const char*>(symbol), symbol##_size); }
 
 inline std::string Unescape(const std::string& s) {
-    if (s == "\"\"")
-        return "";
     std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
+    for (size_t i = 0; i < s.size() && s != "\"\""; ++i) {
         const char next = i + 1 < s.size() ? s[i + 1] : 0;
-        if (s[i] == '\\' && (next == 't' || next == 'r' || next == 'n' || next == '\\')) {
-            out += next == 't' ? '\t' : next == 'r' ? '\r' : next == 'n' ? '\n' : '\\';
-            ++i;
-        } else if (s[i] == '\\' && next == 'x' && i + 3 < s.size() && isxdigit(s[i + 2] & 0xff) &&
-                   isxdigit(s[i + 3] & 0xff)) {
-            out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
+        if (s[i] == '\\' && next && std::string("trn\\").find(next) != std::string::npos)
+            out += "\t\r\n\\"[std::string("trn\\").find(s[++i])];
+        else if (s[i] == '\\' && next == 'x' && s.find_first_not_of("0123456789abcdefABCDEF", i + 2) >= i + 4 && i + 3 < s.size())
+            out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16)), i += 3;
+        else
             out += s[i];
-        }
     }
     return out;
 }
@@ -47,10 +38,7 @@ inline std::vector<TableRow> TableRows(const std::string& text) {
     std::vector<TableRow> rows;
     int line = 0;
     for (size_t start = 0, end; start < text.size(); start = end + 1) {
-        end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string row = text.substr(start, end - start);
+        const std::string row = text.substr(start, (end = std::min(text.find('\n', start), text.size())) - start);
         if (++line, row.empty() || row[0] == '#')
             continue;
         rows.push_back({line, {}});
@@ -67,8 +55,7 @@ using TableArgs = std::vector<std::string>;
 using TableOps = std::map<std::string, std::function<std::string(const TableArgs&)>>;
 using TableActions = std::map<std::string, std::function<void(const TableArgs&)>>;
 
-inline void RunTable(const char* file, const std::string& text, const TableOps& ops,
-                     const TableActions& actions = {}) {
+inline void RunTable(const char* file, const std::string& text, const TableOps& ops, const TableActions& actions = {}) {
     int rows = 0;
     for (const TableRow& row : TableRows(text)) {
         SCOPED_TRACE(std::string(file) + ":" + std::to_string(row.line));

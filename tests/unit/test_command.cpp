@@ -1,5 +1,5 @@
-// The command base without a server: reply keys, state tracing, listing collection and the
-// deferred destruction of commands.
+// The command base without a server: the listing cap, working without a controller and the
+// deferred destruction of commands (listing collection is in data/parsers.tsv).
 #include "engine/Command.h"
 
 #include "engine/CallBackController.h"
@@ -8,28 +8,6 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
-
-TEST(CommandBase, ListingDataIsCollectedForListAndNlstOnly) {
-    TestController controller;
-    CCommand list("LIST");
-    list.eventData("ab", 2);
-    list.eventData("cd", 2);
-    list.eventData("ignored", 0);
-    EXPECT_EQ(list.getState(), CMD_CREATED);
-    list.eventData(nullptr, -1);
-    EXPECT_EQ(std::string(list.getData().begin(), list.getData().end()), "abcd");
-    EXPECT_EQ(list.getState(), CMD_FINISHED);
-
-    CCommand emptyList("LIST"), emptyNlst("NLST"), cwd("CWD");
-    emptyList.eventData(nullptr, -1);
-    emptyNlst.eventData(nullptr, -1);
-    cwd.eventData("xyz", 3);
-    cwd.eventData(nullptr, -1);
-    EXPECT_EQ(std::string(emptyList.getData().begin(), emptyList.getData().end()), " ");
-    EXPECT_EQ(std::string(emptyNlst.getData().begin(), emptyNlst.getData().end()), "  ");
-    EXPECT_TRUE(cwd.getData().empty());
-    EXPECT_EQ(cwd.getState(), CMD_CREATED);
-}
 
 TEST(CommandBase, AListingBeyondTheCapIsRefusedNotAccumulated) {
     TestController controller;

@@ -56,6 +56,15 @@ TEST(Parsers, EachRowGivesItsResult) {
              CString folder;
              return CPWDCommand::FolderOf(a[0], folder) ? "[" + folder + "]" : "refused";
          }},
+        {"collect", [](const Args& a) -> std::string { // command, data blocks: data, states before and after the end
+             CCommand command(a[0]);
+             for (size_t i = 1; i < a.size(); ++i)
+                 command.eventData(a[i].data(), static_cast<int>(a[i].size()));
+             const int before = command.getState();
+             command.eventData(nullptr, -1);
+             return "[" + std::string(command.getData().begin(), command.getData().end()) + "] " +
+                    std::to_string(before) + std::to_string(command.getState());
+         }},
         {"replykey", [](const Args& a) -> std::string { return CCommand::ReplyKey(a[0]); }},
         {"remotepath", [](const Args& a) -> std::string { return NormaliseRemotePath(a[0]); }},
         {"localname", [](const Args& a) -> std::string { return B(IsSafeLocalName(a[0])); }},

@@ -9,11 +9,11 @@
 
 #include <sstream>
 
-TW_TABLE(kLayout)
+TW_TABLE(k_layout_tsv)
 
 TEST(MainWindow, LayoutFromStartToClose) {
     const std::vector<LayoutRect> screens = {{0, 0, 1920, 1040}, {-1280, 0, 0, 1024}};
-    const std::vector<TableRow> rows = TableRows(kLayout_text());
+    const std::vector<TableRow> rows = TableRows(k_layout_tsv_text());
     EXPECT_EQ(rows.size(), 15u);
     for (const TableRow& row : rows) {
         SCOPED_TRACE("layout.tsv:" + std::to_string(row.line) + " " + row.f[0]);

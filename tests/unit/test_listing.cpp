@@ -5,10 +5,10 @@
 
 #include "tests/unit/Table.h"
 
-TW_TABLE(kListingCorpus)
-TW_TABLE(kPyftpdlibListing)
-TW_TABLE(kVsftpdListing)
-TW_TABLE(kServerListings)
+TW_TABLE(k_listing_corpus_tsv)
+TW_TABLE(k_pyftpdlib_list_lst)
+TW_TABLE(k_vsftpd_list_lst)
+TW_TABLE(k_server_listings_txt)
 
 namespace {
 
@@ -33,7 +33,7 @@ const std::string kUnix = "-rw-r--r--   1 ftp      ftp         1024 Mar 03 14:07
 // Each line with the result its peer expects, or ours (columns 8-10) where our reading differs.
 TEST(ListingCorpus, EachLineGivesItsEntryOrNone) {
     int rows = 0;
-    for (const TableRow& row : TableRows(kListingCorpus_text())) {
+    for (const TableRow& row : TableRows(k_listing_corpus_tsv_text())) {
         const std::vector<std::string>& f = row.f;
         if (f[0] == "source" || (++rows, false))
             continue;
@@ -48,11 +48,11 @@ TEST(ListingCorpus, EachLineGivesItsEntryOrNone) {
 }
 
 TEST(ListingSplitter, RealServerListings) {
-    const std::string expected = kServerListings_text();
+    const std::string expected = k_server_listings_txt_text();
     const size_t vs = expected.find("== vsftpd\n");
     ASSERT_NE(vs, std::string::npos);
-    EXPECT_EQ(Describe(kPyftpdlibListing_text()), expected.substr(13, vs - 13));
-    EXPECT_EQ(Describe(kVsftpdListing_text()), expected.substr(vs + 10));
+    EXPECT_EQ(Describe(k_pyftpdlib_list_lst_text()), expected.substr(13, vs - 13));
+    EXPECT_EQ(Describe(k_vsftpd_list_lst_text()), expected.substr(vs + 10));
 }
 
 TEST(ListingSplitter, BlocksOfAnySizeGiveTheSameEntriesAndACutLastLineIsDropped) {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-TW_TABLE(kMeter)
+TW_TABLE(k_meter_tsv)
 
 namespace {
 std::string Bars(const std::deque<int64_t>& samples, int64_t max, const std::string& baseline, const std::string& width) {
@@ -21,7 +21,7 @@ std::string Bars(const std::deque<int64_t>& samples, int64_t max, const std::str
 TEST(Meter, EachScriptGivesItsSamplesAndColumns) {
     uint32_t now = 0;
     std::unique_ptr<CMeterSampler> meter;
-    RunTable("meter.tsv", kMeter_text(), {
+    RunTable("meter.tsv", k_meter_tsv_text(), {
         {"add", [&](const TableArgs& a) -> std::string { return meter->add(std::stoll(a[0])) ? "closed" : "open"; }},
         {"samples", [&](const TableArgs&) {
              std::string out;

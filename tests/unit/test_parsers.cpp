@@ -15,7 +15,7 @@
 #include "transfer/StorCommand.h"
 #include "tests/unit/Table.h"
 
-TW_TABLE(kParsers)
+TW_TABLE(k_parsers_tsv)
 
 namespace {
 using Args = TableArgs;
@@ -24,7 +24,7 @@ std::string B(bool b) { return b ? "1" : "0"; }
 } // namespace
 
 TEST(Parsers, EachRowGivesItsResult) {
-    RunTable("parsers.tsv", kParsers_text(), {
+    RunTable("parsers.tsv", k_parsers_tsv_text(), {
         {"left", [](const Args& a) -> std::string { return CString(a[0]).Left(N(a[1])); }},
         {"right", [](const Args& a) -> std::string { return CString(a[0]).Right(N(a[1])); }},
         {"mid", [](const Args& a) -> std::string {

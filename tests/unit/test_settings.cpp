@@ -15,9 +15,9 @@
 #include <sys/stat.h>
 #endif
 
-TW_TABLE(kSettings)
-TW_TABLE(kCommandLines)
-TW_TABLE(kAccountFiles)
+TW_TABLE(k_settings_tsv)
+TW_TABLE(k_command_lines_tsv)
+TW_TABLE(k_account_files_txt)
 
 using namespace testing_support;
 
@@ -32,7 +32,8 @@ std::string DumpStore() {
     for (const CString& name : AccountNames(false)) {
         out += "; " + name + ":";
         for (const char* key : {"SERVER", "PORT", "USER", "ANONYMOUS", "WORD", "WORDSAVED", "PASV"})
-            out += GetPrefString(AccountSection(name).c_str(), key, "-") + (*key == 'P' && key[1] == 'A' ? "" : "|");
+            out += GetPrefString(AccountSection(name).c_str(), key, "-") + "|";
+        out.pop_back();
     }
     return out;
 }
@@ -68,7 +69,7 @@ std::string Import(const CString& name) {
 
 TEST(Settings, EachScriptLeavesItsStore) {
     std::unique_ptr<ScopedPrefs> prefs;
-    RunTable("settings.tsv", kSettings_text(), {
+    RunTable("settings.tsv", k_settings_tsv_text(), {
         {"get", [](const Args& a) { return GetPrefString(a[0].c_str(), a[1].c_str(), a[2] == "null" ? nullptr : a[2].c_str()); }},
         {"int", [](const Args& a) { return std::to_string(GetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2]))); }},
         {"exists", [&](const Args&) -> std::string { return files::Exists(prefs->path()) ? "yes" : "no"; }},
@@ -147,7 +148,7 @@ TEST(CommandLine, EachLineGivesItsRunAndAccount) {
             s += " " + GetPrefString("USERPREFS/Work", key, "-");
         return s;
     };
-    const std::vector<TableRow> rows = TableRows(kCommandLines_text());
+    const std::vector<TableRow> rows = TableRows(k_command_lines_tsv_text());
     EXPECT_EQ(rows.size(), 26u);
     for (const TableRow& row : rows) {
         const std::string& run = row.f[2];
@@ -175,7 +176,7 @@ TEST(CommandLine, EachLineGivesItsRunAndAccount) {
 // Each case of account-files.txt imported into a store holding Home; then a round trip
 // through files, and the files that cannot be read or written.
 TEST(AccountFile, ImportMergesCompleteFilesAndChangesNothingOtherwise) {
-    const std::string data = kAccountFiles_text();
+    const std::string data = k_account_files_txt_text();
     const std::string home = "[Home] current Home; Home:old.home|2121|olduser|N|oldpw|1|Y";
     int cases = 0;
     for (size_t at = data.find("\n== "); at != std::string::npos; ++cases) {

@@ -13,7 +13,9 @@
 #define TW_TABLE(symbol)                                                                       \
     extern const unsigned char symbol[];                                                       \
     extern const size_t symbol##_size;                                                         \
-    static std::string symbol##_text() { return std::string(reinterpret_cast<const char*>(symbol), symbol##_size); }
+    static std::string symbol##_text() {                                                       \
+        return std::string(reinterpret_cast<const char*>(symbol), symbol##_size);              \
+    }
 
 inline std::string Unescape(const std::string& s) {
     std::string out;
@@ -21,7 +23,8 @@ inline std::string Unescape(const std::string& s) {
         const char next = i + 1 < s.size() ? s[i + 1] : 0;
         if (s[i] == '\\' && next && std::string("trn\\").find(next) != std::string::npos)
             out += "\t\r\n\\"[std::string("trn\\").find(s[++i])];
-        else if (s[i] == '\\' && next == 'x' && s.find_first_not_of("0123456789abcdefABCDEF", i + 2) >= i + 4 && i + 3 < s.size())
+        else if (s[i] == '\\' && next == 'x' && i + 3 < s.size() &&
+                 s.find_first_not_of("0123456789abcdefABCDEF", i + 2) >= i + 4)
             out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16)), i += 3;
         else
             out += s[i];
@@ -38,12 +41,15 @@ inline std::vector<TableRow> TableRows(const std::string& text) {
     std::vector<TableRow> rows;
     int line = 0;
     for (size_t start = 0, end; start < text.size(); start = end + 1) {
-        const std::string row = text.substr(start, (end = std::min(text.find('\n', start), text.size())) - start);
+        end = std::min(text.find('\n', start), text.size());
+        const std::string row = text.substr(start, end - start);
         if (++line, row.empty() || row[0] == '#')
             continue;
         rows.push_back({line, {}});
-        for (size_t from = 0, tab = 0; tab != std::string::npos; from = tab + 1)
-            rows.back().f.push_back(Unescape(row.substr(from, (tab = row.find('\t', from)) - from)));
+        for (size_t from = 0, tab = 0; tab != std::string::npos; from = tab + 1) {
+            tab = row.find('\t', from);
+            rows.back().f.push_back(Unescape(row.substr(from, tab - from)));
+        }
     }
     return rows;
 }
@@ -55,7 +61,8 @@ using TableArgs = std::vector<std::string>;
 using TableOps = std::map<std::string, std::function<std::string(const TableArgs&)>>;
 using TableActions = std::map<std::string, std::function<void(const TableArgs&)>>;
 
-inline void RunTable(const char* file, const std::string& text, const TableOps& ops, const TableActions& actions = {}) {
+inline void RunTable(const char* file, const std::string& text, const TableOps& ops,
+                     const TableActions& actions = {}) {
     int rows = 0;
     for (const TableRow& row : TableRows(text)) {
         SCOPED_TRACE(std::string(file) + ":" + std::to_string(row.line));

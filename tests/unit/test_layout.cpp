@@ -19,8 +19,10 @@ TEST(MainWindow, LayoutFromStartToClose) {
         SCOPED_TRACE("layout.tsv:" + std::to_string(row.line) + " " + row.f[0]);
         testing_support::ScopedPrefs prefs;
         std::istringstream stored(row.f[1]), act(row.f[3]), after(row.f[6]);
-        for (std::string pair; stored >> pair;)
-            SetPrefString(PREFS_SECTION, pair.substr(0, pair.find('=')).c_str(), pair.substr(pair.find('=') + 1).c_str());
+        for (std::string pair; stored >> pair;) {
+            const size_t eq = pair.find('=');
+            SetPrefString(PREFS_SECTION, pair.substr(0, eq).c_str(), pair.substr(eq + 1).c_str());
+        }
         const LayoutFrame frame = {1000, 700, 28, 26, 20, std::stoi(row.f[2])};
         PaneSizes sizes = ClampSizes(frame, RescaleSizes(ReadStoredSizes(), kBaseDpi, frame.dpi));
         for (std::string step; act >> step;) {
@@ -37,13 +39,16 @@ TEST(MainWindow, LayoutFromStartToClose) {
             closing.lastDir = "C:\\Work";
             closing.minimised = step == "close-minimised";
             closing.maximised = step == "close-maximised";
-            closing.normalRect = {10, 20, 10 + ScaleToDpi(800, frame.dpi), 20 + ScaleToDpi(600, frame.dpi)};
+            closing.normalRect = {10, 20, 10 + ScaleToDpi(800, frame.dpi),
+                                  20 + ScaleToDpi(600, frame.dpi)};
             closing.sizes = sizes;
             closing.dpi = frame.dpi;
             WriteLayout(closing);
         }
         std::ostringstream got;
-        got << sizes.splitterW[0] << " " << sizes.splitterW[1] << " " << sizes.splitterW[2] << " " << sizes.traceH;
+        for (int w : sizes.splitterW)
+            got << w << " ";
+        got << sizes.traceH;
         EXPECT_EQ(got.str(), row.f[4]);
         if (row.f[5] != "-") {
             const PanePlacement placed = PlacePanes(frame, sizes);
@@ -54,12 +59,14 @@ TEST(MainWindow, LayoutFromStartToClose) {
         }
         for (std::string pair; row.f[6] != "-" && after >> pair;) {
             const CString key = pair.substr(0, pair.find('='));
-            EXPECT_EQ(pair.substr(pair.find('=') + 1), GetPrefString(PREFS_SECTION, key.c_str(), "")) << key;
+            EXPECT_EQ(pair.substr(pair.find('=') + 1),
+                      GetPrefString(PREFS_SECTION, key.c_str(), "")) << key;
         }
         const StoredWindow window = ReadStoredWindow(frame.dpi);
         const LayoutRect r = BringIntoView(window.rect, screens);
         std::ostringstream placed;
-        placed << r.left << "," << r.top << "," << r.right << "," << r.bottom << (window.maximised ? " max" : "");
+        placed << r.left << "," << r.top << "," << r.right << "," << r.bottom
+               << (window.maximised ? " max" : "");
         EXPECT_EQ(window.valid ? placed.str() : "none", row.f[7]);
     }
 }

@@ -14,15 +14,16 @@ namespace {
 
 // One entry a line: kind, size, date and the name between brackets.
 std::string Line(const CFtpListEntry& e, const CString& name) {
-    return std::string(e.isDir ? "dir" : e.isLink ? "link" : "file") + "\t" + std::to_string(e.size) +
-           "\t" + e.date.text() + "\t[" + name + "]\n";
+    return std::string(e.isDir ? "dir" : e.isLink ? "link" : "file") + "\t" +
+           std::to_string(e.size) + "\t" + e.date.text() + "\t[" + name + "]\n";
 }
 
 std::string Describe(const std::string& listing, bool brief = false) {
     std::string out;
-    CListingSplitter::split(listing.data(), listing.size(), [&](const CFtpListEntry& e, const CString& name) {
+    auto add = [&](const CFtpListEntry& e, const CString& name) {
         out += brief ? (e.isDir ? "dir[" : "file[") + name + "]" : Line(e, name);
-    });
+    };
+    CListingSplitter::split(listing.data(), listing.size(), add);
     return out;
 }
 
@@ -42,9 +43,10 @@ std::string Damage(const std::string& line) {
                 entry.parse(b, exact.size());
                 bool ok = inside(entry.name) && inside(entry.date) &&
                           (entry.valid ? !entry.name.empty() : !entry.isDir && entry.name.empty());
-                CListingSplitter::split(b, exact.size(), [&](const CFtpListEntry& en, const CString& n) {
-                    ok = ok && inside(en.name) && !n.empty() && n.find_first_of("\r\n") == std::string::npos;
-                });
+                auto check = [&](const CFtpListEntry& en, const CString& n) {
+                    ok = ok && inside(en.name) && !n.empty() && n.find_first_of("\r\n") == n.npos;
+                };
+                CListingSplitter::split(b, exact.size(), check);
                 if (!ok)
                     return text;
             }
@@ -95,7 +97,8 @@ TEST(ListingSplitter, BlocksOfAnySizeGiveTheSameEntriesAndACutLastLineIsDropped)
     const std::string whole = Describe(listing);
     for (size_t block = 1; block <= listing.size(); ++block) {
         std::string got;
-        CListingSplitter splitter([&](const CFtpListEntry& e, const CString& name) { got += Line(e, name); });
+        CListingSplitter splitter(
+            [&](const CFtpListEntry& e, const CString& name) { got += Line(e, name); });
         size_t count = 0;
         for (size_t at = 0; at < listing.size(); at += block)
             count += splitter.addBytes(listing.data() + at, std::min(block, listing.size() - at));

@@ -10,10 +10,14 @@
 TW_TABLE(k_meter_tsv)
 
 namespace {
-std::string Bars(const std::deque<int64_t>& samples, int64_t max, const std::string& baseline, const std::string& width) {
+using std::to_string;
+
+std::string Bars(const std::deque<int64_t>& samples, int64_t max, const std::string& baseline,
+                 const std::string& width) {
     std::string out;
     for (const MeterBar& bar : MeterBars(samples, max, std::stoi(baseline), std::stoi(width)))
-        out += (out.empty() ? "" : " ") + std::to_string(bar.left) + "-" + std::to_string(bar.right) + "@" + std::to_string(bar.top);
+        out += (out.empty() ? "" : " ") + to_string(bar.left) + "-" + to_string(bar.right) + "@" +
+               to_string(bar.top);
     return out;
 }
 } // namespace
@@ -22,14 +26,18 @@ TEST(Meter, EachScriptGivesItsSamplesAndColumns) {
     uint32_t now = 0;
     std::unique_ptr<CMeterSampler> meter;
     RunTable("meter.tsv", k_meter_tsv_text(), {
-        {"add", [&](const TableArgs& a) -> std::string { return meter->add(std::stoll(a[0])) ? "closed" : "open"; }},
+        {"add", [&](const TableArgs& a) -> std::string {
+             return meter->add(std::stoll(a[0])) ? "closed" : "open";
+         }},
         {"samples", [&](const TableArgs&) {
              std::string out;
              for (int64_t s : meter->samples())
-                 out += (out.empty() ? "" : " ") + std::to_string(s);
-             return out + " max " + std::to_string(meter->maxBytesPerSec());
+                 out += (out.empty() ? "" : " ") + to_string(s);
+             return out + " max " + to_string(meter->maxBytesPerSec());
          }},
-        {"bars", [&](const TableArgs& a) { return Bars(meter->samples(), meter->maxBytesPerSec(), a[0], a[1]); }},
+        {"bars", [&](const TableArgs& a) {
+             return Bars(meter->samples(), meter->maxBytesPerSec(), a[0], a[1]);
+         }},
         {"chart", [](const TableArgs& a) { // samples max baseline width
              std::deque<int64_t> samples;
              std::istringstream in(a[0]);
@@ -38,7 +46,10 @@ TEST(Meter, EachScriptGivesItsSamplesAndColumns) {
              return Bars(samples, std::stoll(a[1]), a[2], a[3]);
          }},
     }, {
-        {"==", [&](const TableArgs&) { now = 0, meter.reset(new CMeterSampler([&] { return now; })); }},
+        {"==", [&](const TableArgs&) {
+             now = 0;
+             meter.reset(new CMeterSampler([&] { return now; }));
+         }},
         {"wait", [&](const TableArgs& a) { now += static_cast<uint32_t>(std::stoul(a[0])); }},
     });
 }

@@ -19,6 +19,7 @@ TW_TABLE(k_parsers_tsv)
 
 namespace {
 using Args = TableArgs;
+using std::to_string;
 int N(const std::string& s) { return std::stoi(s); }
 std::string B(bool b) { return b ? "1" : "0"; }
 } // namespace
@@ -30,18 +31,20 @@ TEST(Parsers, EachRowGivesItsResult) {
         {"mid", [](const Args& a) -> std::string {
              return a.size() > 2 ? CString(a[0]).Mid(N(a[1]), N(a[2])) : CString(a[0]).Mid(N(a[1]));
          }},
-        {"find", [](const Args& a) -> std::string { return std::to_string(CString(a[0]).Find(a[1].c_str(), N(a[2]))); }},
-        {"rfind", [](const Args& a) -> std::string { return std::to_string(CString(a[0]).ReverseFind(a[1][0])); }},
+        {"find", [](const Args& a) {
+             return to_string(CString(a[0]).Find(a[1].c_str(), N(a[2])));
+         }},
+        {"rfind", [](const Args& a) { return to_string(CString(a[0]).ReverseFind(a[1][0])); }},
         {"replace", [](const Args& a) -> std::string {
              CString s(a[0]);
              const int n = s.Replace(a[1].c_str(), a[2].c_str());
-             return std::to_string(n) + " " + s;
+             return to_string(n) + " " + s;
          }},
         {"ini", [](const Args& a) -> std::string { // text, section, key: the value or "absent"
              std::string v;
              return CIniFile(a[0]).Get(a[1], a[2], v) ? v : "absent";
          }},
-        {"iniset", [](const Args& a) -> std::string { // text, then section, key, value triples: the new text
+        {"iniset", [](const Args& a) -> std::string { // text, then section-key-value triples
              CIniFile ini(a[0]);
              for (size_t i = 1; i + 2 < a.size(); i += 3)
                  ini.Set(a[i], a[i + 1], a[i + 2]);
@@ -50,20 +53,20 @@ TEST(Parsers, EachRowGivesItsResult) {
         {"pasv", [](const Args& a) -> std::string {
              CString host = "unchanged";
              unsigned port = 7;
-             return ParsePassiveReply(a[0], host, port) ? host + ":" + std::to_string(port) : "refused";
+             return ParsePassiveReply(a[0], host, port) ? host + ":" + to_string(port) : "refused";
          }},
         {"pwd", [](const Args& a) -> std::string {
              CString folder;
              return CPWDCommand::FolderOf(a[0], folder) ? "[" + folder + "]" : "refused";
          }},
-        {"collect", [](const Args& a) -> std::string { // command, data blocks: data, states before and after the end
+        {"collect", [](const Args& a) -> std::string { // name, blocks: data, states
              CCommand command(a[0]);
              for (size_t i = 1; i < a.size(); ++i)
                  command.eventData(a[i].data(), static_cast<int>(a[i].size()));
              const int before = command.getState();
              command.eventData(nullptr, -1);
              return "[" + std::string(command.getData().begin(), command.getData().end()) + "] " +
-                    std::to_string(before) + std::to_string(command.getState());
+                    to_string(before) + to_string(command.getState());
          }},
         {"replykey", [](const Args& a) -> std::string { return CCommand::ReplyKey(a[0]); }},
         {"remotepath", [](const Args& a) -> std::string { return NormaliseRemotePath(a[0]); }},
@@ -72,24 +75,27 @@ TEST(Parsers, EachRowGivesItsResult) {
         {"port", [](const Args& a) -> std::string {
              int port = -7;
              const bool ok = ParsePort(a[0], port);
-             return ok ? std::to_string(port) : port == -7 ? "refused" : "refused but changed";
+             return ok ? to_string(port) : port == -7 ? "refused" : "refused but changed";
          }},
         {"number", [](const Args& a) -> std::string {
-             return std::to_string(CFtpListEntry::readNumber(a[0].data(), a[0].size()));
+             return to_string(CFtpListEntry::readNumber(a[0].data(), a[0].size()));
          }},
-        {"entry", [](const Args& a) -> std::string { // layout size [date] link dir [name], from exactly the line
-             static const char* layouts[] = {"none", "eplf", "unix", "unix-folder", "netware", "vms", "msdos"};
+        {"entry", [](const Args& a) -> std::string { // layout size [date] link dir [name]
+             static const char* layouts[] = {"none",    "eplf", "unix", "unix-folder",
+                                             "netware", "vms",  "msdos"};
              std::vector<char> line(a[0].begin(), a[0].end()); // a read past it is caught by ASan
              CFtpListEntry e;
              e.parse(line.data(), line.size());
              if (!e.valid)
                  return std::string("no entry");
-             return std::string(layouts[static_cast<int>(e.layout)]) + " " + std::to_string(e.size) +
-                    " [" + e.date.text() + "] " + B(e.isLink) + B(e.isDir) + " [" + e.name.text() + "]";
+             return std::string(layouts[static_cast<int>(e.layout)]) + " " + to_string(e.size) +
+                    " [" + e.date.text() + "] " + B(e.isLink) + B(e.isDir) + " [" + e.name.text() +
+                    "]";
          }},
         {"split", [](const Args& a) -> std::string { // the names a listing gives
              std::string names;
-             CListingSplitter::split(a[0].data(), a[0].size(), [&](const CFtpListEntry&, const CString& n) { names += "[" + n + "]"; });
+             auto add = [&](const CFtpListEntry&, const CString& n) { names += "[" + n + "]"; };
+             CListingSplitter::split(a[0].data(), a[0].size(), add);
              return names;
          }},
         {"treepath", [](const Args& a) -> std::string {
@@ -97,9 +103,9 @@ TEST(Parsers, EachRowGivesItsResult) {
          }},
         {"centre", [](const Args& a) -> std::string {
              DialogOrigin o = CentreOnDesktop(N(a[0]), N(a[1]), N(a[2]), N(a[3]), N(a[4]), N(a[5]));
-             return std::to_string(o.left) + "," + std::to_string(o.top);
+             return to_string(o.left) + "," + to_string(o.top);
          }},
-        {"upload", [](const Args& a) -> std::string { // the files do not exist: reported, nothing sent
+        {"upload", [](const Args& a) -> std::string { // none exists: reported, not sent
              CSTORCommand command;
              if (!command.execute(a[0], "/up"))
                  return std::string("refused");

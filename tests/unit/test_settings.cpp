@@ -58,11 +58,18 @@ std::string Joined(const std::vector<CString>& names) {
 
 const char* const kResults[] = {"Done", "CannotCreate", "CannotRead", "NotAccountFile", "Damaged"};
 
-// Imports the file name (beside the settings file); a damaged file names its line.
-std::string Import(const CString& name) {
+CString Beside(const std::string& name) { // a file beside the settings file
+    return files::ParentFolder(GetPrefFilePath()) + "/" + name;
+}
+
+std::string YesNo(bool yes) { return yes ? "yes" : "no"; }
+
+// Imports the file; a damaged file names its line.
+std::string Import(const std::string& name) {
     int badLine = -1;
-    const AccountFileResult result = ImportAccountsFromFile(files::ParentFolder(GetPrefFilePath()) + "/" + name, badLine);
-    EXPECT_EQ(badLine > 0, result == AccountFileResult::Damaged || result == AccountFileResult::NotAccountFile);
+    const AccountFileResult result = ImportAccountsFromFile(Beside(name), badLine);
+    EXPECT_EQ(badLine > 0, result == AccountFileResult::Damaged ||
+                               result == AccountFileResult::NotAccountFile);
     return kResults[static_cast<int>(result)];
 }
 } // namespace
@@ -70,25 +77,32 @@ std::string Import(const CString& name) {
 TEST(Settings, EachScriptLeavesItsStore) {
     std::unique_ptr<ScopedPrefs> prefs;
     RunTable("settings.tsv", k_settings_tsv_text(), {
-        {"get", [](const Args& a) { return GetPrefString(a[0].c_str(), a[1].c_str(), a[2] == "null" ? nullptr : a[2].c_str()); }},
-        {"int", [](const Args& a) { return std::to_string(GetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2]))); }},
-        {"exists", [&](const Args&) -> std::string { return files::Exists(prefs->path()) ? "yes" : "no"; }},
-        {"filehas", [&](const Args& a) -> std::string { return ReadFile(prefs->path()).find(a[0]) != std::string::npos ? "yes" : "no"; }},
-        {"add", [](const Args& a) -> std::string { return AddAccountToList(a[0]) ? "added" : "there"; }},
+        {"get", [](const Args& a) {
+             const char* absent = a[2] == "null" ? nullptr : a[2].c_str();
+             return GetPrefString(a[0].c_str(), a[1].c_str(), absent);
+         }},
+        {"int", [](const Args& a) {
+             return std::to_string(GetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2])));
+         }},
+        {"exists", [](const Args&) { return YesNo(files::Exists(GetPrefFilePath())); }},
+        {"filehas", [](const Args& a) {
+             return YesNo(ReadFile(GetPrefFilePath()).find(a[0]) != std::string::npos);
+         }},
+        {"add", [](const Args& a) { return YesNo(AddAccountToList(a[0])); }},
         {"remove", [](const Args& a) { return RemoveAccountFromList(a[0]); }},
         {"names", [](const Args& a) { return Joined(AccountNames(a[0] == "repair")); }},
-        {"anonymous", [](const Args& a) -> std::string { return LoadAccountPrefs(a[0]).anonymous ? "yes" : "no"; }},
+        {"anonymous", [](const Args& a) { return YesNo(LoadAccountPrefs(a[0]).anonymous); }},
         {"store", [](const Args&) { return DumpStore(); }},
         {"export", [](const Args& a) { return AccountExportText(a[0] == "passwords"); }},
         {"import", [](const Args& a) { return Import(a[0]); }},
-        {"exportto", [](const Args& a) { // name beside the settings file, "passwords" or not
-             const CString path = files::ParentFolder(GetPrefFilePath()) + "/" + a[0];
-             return kResults[static_cast<int>(ExportAccountsToFile(path, a[1] == "passwords"))];
+        {"exportto", [](const Args& a) {
+             const bool passwords = a[1] == "passwords";
+             return kResults[static_cast<int>(ExportAccountsToFile(Beside(a[0]), passwords))];
          }},
     }, {
         {"==", [&](const Args&) { prefs.reset(), prefs.reset(new ScopedPrefs); }},
-        {"write", [&](const Args& a) { // the settings file, or a file beside it
-             ASSERT_TRUE(WriteFile(a.size() > 1 ? files::ParentFolder(prefs->path()) + "/" + a[1] : CString(prefs->path()), a[0]));
+        {"write", [](const Args& a) { // the settings file, or a file beside it
+             ASSERT_TRUE(WriteFile(a.size() > 1 ? Beside(a[1]) : GetPrefFilePath(), a[0]));
          }},
         {"set", [](const Args& a) { SetPrefString(a[0].c_str(), a[1].c_str(), a[2].c_str()); }},
         {"setint", [](const Args& a) { SetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2])); }},
@@ -134,7 +148,8 @@ TEST(Settings, TheFileIsPerUserUnlessOverridden) {
     ASSERT_EQ(stat(prefs.path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u); // it holds passwords
     int entries = 0;
-    files::Enumerate(files::ParentFolder(prefs.path()), [&](const CString&, bool, int64_t) { ++entries; });
+    files::Enumerate(files::ParentFolder(prefs.path()),
+                     [&](const CString&, bool, int64_t) { ++entries; });
     EXPECT_EQ(entries, 1); // written whole through a temporary file, none left behind
 #endif
 }
@@ -143,7 +158,8 @@ TEST(Settings, TheFileIsPerUserUnlessOverridden) {
 // asks for, and the store after ("=": unchanged).
 TEST(CommandLine, EachLineGivesItsRunAndAccount) {
     auto summary = [] {
-        std::string s = GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + " " + GetPrefString(PREFS_SECTION, "DEFAULT", "-") + " |";
+        std::string s = GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + " " +
+                        GetPrefString(PREFS_SECTION, "DEFAULT", "-") + " |";
         for (const char* key : {"SERVER", "PORT", "USER", "WORD", "WORDSAVED", "ANONYMOUS", "PASV"})
             s += " " + GetPrefString("USERPREFS/Work", key, "-");
         return s;
@@ -152,7 +168,8 @@ TEST(CommandLine, EachLineGivesItsRunAndAccount) {
     EXPECT_EQ(rows.size(), 26u);
     for (const TableRow& row : rows) {
         const std::string& run = row.f[2];
-        const CString line = row.f[0].empty() ? "" : row.f[0].substr(1, row.f[0].size() - 2); // "" reads empty
+        const std::string& quoted = row.f[0]; // "" reads as an empty field
+        const CString line = quoted.empty() ? "" : quoted.substr(1, quoted.size() - 2);
         SCOPED_TRACE("command-lines.tsv:" + std::to_string(row.line));
         ScopedPrefs prefs;
         SetPrefString(PREFS_SECTION, "ACCOUNTS", "Other");
@@ -193,7 +210,8 @@ TEST(AccountFile, ImportMergesCompleteFilesAndChangesNothingOtherwise) {
         Save({"Home", "old.home", "2121", "olduser", "oldpw", "p"});
         ASSERT_TRUE(WriteFile(files::ParentFolder(prefs.path()) + "/a.inf", file));
         EXPECT_EQ("result " + Import("a.inf"), lines[1]);
-        EXPECT_EQ("store " + DumpStore(), lines[2] == "store unchanged" ? "store " + home : lines[2]);
+        EXPECT_EQ("store " + DumpStore(),
+                  lines[2] == "store unchanged" ? "store " + home : lines[2]);
         at = next;
     }
     EXPECT_EQ(cases, 11);

@@ -1,8 +1,7 @@
-// The command base without a server: the listing cap, working without a controller and the
-// deferred destruction of commands (listing collection is in data/parsers.tsv).
+// The command base without a server: the listing cap and the deferred destruction of commands
+// (listing collection and replies without a controller are in data/parsers.tsv).
 #include "engine/Command.h"
 
-#include "engine/CallBackController.h"
 #include "tests/support/TestController.h"
 
 #include <gtest/gtest.h>
@@ -25,15 +24,6 @@ TEST(CommandBase, AListingBeyondTheCapIsRefusedNotAccumulated) {
     list.eventData(block.data(), 10); // later blocks and the end change nothing
     list.eventData(nullptr, -1);
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 1);
-}
-
-TEST(CommandBase, WorksWithoutAController) {
-    CString reply = "in";
-    EXPECT_FALSE(ControllerNotify("text", EV_ASK_USER, reply) || reply != "in");
-    CCommand command("NLST");
-    command.setState(CMD_STARTED);
-    command.onReply("550 Nothing\r\n"); // the error report has nobody to tell; it still ends
-    EXPECT_EQ(command.getState(), CMD_FINISHED);
 }
 
 namespace {

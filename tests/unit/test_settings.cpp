@@ -41,12 +41,8 @@ std::string DumpStore() {
 // An account saved through the store: name, server, port, user, password, then flags
 // "p" passive, "a" anonymous, "u" password not saved.
 void Save(const Args& a) {
-    AccountRecord r;
-    r.name = a[0], r.server = a[1], r.port = std::stoi(a[2]), r.user = a[3], r.password = a[4];
-    r.passive = a[5].find('p') != std::string::npos;
-    r.anonymous = a[5].find('a') != std::string::npos;
-    r.savePassword = a[5].find('u') == std::string::npos;
-    SaveAccountPrefs(r);
+    auto has = [&](char flag) { return a[5].find(flag) != std::string::npos; };
+    SaveAccountPrefs({a[0], a[1], unsigned(std::stoi(a[2])), a[3], a[4], has('a'), has('p'), !has('u')});
 }
 
 std::string Joined(const std::vector<CString>& names) {
@@ -95,6 +91,12 @@ TEST(Settings, EachScriptLeavesItsStore) {
         {"store", [](const Args&) { return DumpStore(); }},
         {"export", [](const Args& a) { return AccountExportText(a[0] == "passwords"); }},
         {"import", [](const Args& a) { return Import(a[0]); }},
+        {"long", [](const Args& a) { // a text of N characters: how many of them read back
+             const std::string text = std::string(std::stoi(a[0]) - 1, 'L') + "Z";
+             SetPrefString("USERPREFS/Work", "K", text.c_str());
+             const std::string back = GetPrefString("USERPREFS/Work", "K", "");
+             return text.compare(0, back.size(), back) == 0 ? std::to_string(back.size()) : "other";
+         }},
         {"exportto", [](const Args& a) {
              const bool passwords = a[1] == "passwords";
              return kResults[static_cast<int>(ExportAccountsToFile(Beside(a[0]), passwords))];
@@ -108,19 +110,6 @@ TEST(Settings, EachScriptLeavesItsStore) {
         {"setint", [](const Args& a) { SetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2])); }},
         {"save", Save},
     });
-}
-
-TEST(Settings, TextsReadBackAsWrittenUpToTheBound) {
-    ScopedPrefs prefs;
-    std::string list, longest(kMaxPrefText, 'L');
-    for (int i = 0; i < 12; ++i) // twelve accounts
-        list += FormatString("%sAccount number %02d", i ? "," : "", i);
-    for (const std::string& text : {std::string(199, 'p') + "Z", list, longest}) {
-        SetPrefString("USERPREFS/Work", "K", text.c_str());
-        EXPECT_EQ(GetPrefString("USERPREFS/Work", "K", "absent"), text);
-    }
-    SetPrefString("USERPREFS/Work", "K", (longest + "tail").c_str()); // cut, never read past
-    EXPECT_EQ(GetPrefString("USERPREFS/Work", "K", ""), longest);
 }
 
 TEST(Settings, TheFileIsPerUserUnlessOverridden) {
@@ -164,17 +153,13 @@ TEST(CommandLine, EachLineGivesItsRunAndAccount) {
             s += " " + GetPrefString("USERPREFS/Work", key, "-");
         return s;
     };
-    const std::vector<TableRow> rows = TableRows(k_command_lines_tsv_text());
-    EXPECT_EQ(rows.size(), 26u);
-    for (const TableRow& row : rows) {
-        const std::string& run = row.f[2];
-        const std::string& quoted = row.f[0]; // "" reads as an empty field
+    RunTable("command-lines.tsv", k_command_lines_tsv_text(), {{"cmdline", [&](const Args& a) {
+        const std::string &quoted = a[0], &run = a[2]; // "" reads as an empty field
         const CString line = quoted.empty() ? "" : quoted.substr(1, quoted.size() - 2);
-        SCOPED_TRACE("command-lines.tsv:" + std::to_string(row.line));
         ScopedPrefs prefs;
         SetPrefString(PREFS_SECTION, "ACCOUNTS", "Other");
         SetPrefString(PREFS_SECTION, "DEFAULT", "Other");
-        if (row.f[1] == "old" && AddAccountToList("Work"))
+        if (a[1] == "old" && AddAccountToList("Work"))
             Save({"Work", "oldhost", "2121", "old", "pw", "p"});
         const std::string before = summary();
         // As the program starts: the uninstaller takes over before any switch is looked at.
@@ -186,8 +171,8 @@ TEST(CommandLine, EachLineGivesItsRunAndAccount) {
         EXPECT_EQ(switches.shortcuts, run == "shortcuts");
         EXPECT_EQ(decision.action == AccountAction::Refuse, run == "refused");
         EXPECT_EQ(decision.reason.empty(), run != "refused");
-        EXPECT_EQ(summary(), row.f[3] == "=" ? before : row.f[3]);
-    }
+        return summary() == before ? "=" : summary();
+    }}});
 }
 
 // Each case of account-files.txt imported into a store holding Home; then a round trip

@@ -1,6 +1,6 @@
-// The small rules of texts: string slicing, the INI reader, server replies, names the store
-// or a local folder can take, listing records, and path joining; one row each in
-// tests/data/parsers.tsv.
+// The small rules of texts: string slicing, the INI reader, server replies and what a command
+// keeps of them, names the store or a local folder can take, listing records and lines, paths
+// and dialog placement; one row each in tests/data/parsers.tsv.
 #include "accounts/DialogPlacement.h"
 #include "common/CString.h"
 #include "engine/Command.h"
@@ -94,9 +94,9 @@ TEST(Parsers, EachRowGivesItsResult) {
              e.parse(line.data(), line.size());
              if (!e.valid)
                  return std::string("no entry");
-             return std::string(layouts[static_cast<int>(e.layout)]) + " " + to_string(e.size) +
-                    " [" + e.date.text() + "] " + B(e.isLink) + B(e.isDir) + " [" + e.name.text() +
-                    "]";
+             const std::string layout = layouts[static_cast<int>(e.layout)];
+             return layout + " " + to_string(e.size) + " [" + e.date.text() + "] " + B(e.isLink) +
+                    B(e.isDir) + " [" + e.name.text() + "]";
          }},
         {"split", [](const Args& a) -> std::string { // the names a listing gives
              std::string names;

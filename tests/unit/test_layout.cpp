@@ -35,15 +35,10 @@ TEST(MainWindow, LayoutFromStartToClose) {
                 sizes = EndDragSizes(frame, sizes, which, DragRect(frame, sizes, which, toX, toY));
                 continue;
             }
-            ClosingLayout closing;
-            closing.lastDir = "C:\\Work";
-            closing.minimised = step == "close-minimised";
-            closing.maximised = step == "close-maximised";
-            closing.normalRect = {10, 20, 10 + ScaleToDpi(800, frame.dpi),
-                                  20 + ScaleToDpi(600, frame.dpi)};
-            closing.sizes = sizes;
-            closing.dpi = frame.dpi;
-            WriteLayout(closing);
+            const LayoutRect normal = {10, 20, 10 + ScaleToDpi(800, frame.dpi),
+                                       20 + ScaleToDpi(600, frame.dpi)};
+            WriteLayout({"C:\\Work", step == "close-minimised", step == "close-maximised", normal,
+                         sizes, frame.dpi});
         }
         std::ostringstream got;
         for (int w : sizes.splitterW)

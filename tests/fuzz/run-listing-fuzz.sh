@@ -16,9 +16,11 @@ cxx=${CXX_FUZZ:-clang++}
 
 # Seeds: each line of the test corpus (its sixth column, with CR LF) and the captured listings,
 # behind the byte that picks the block size.
-grep -v '^#' "$top/tests/data/listing-corpus.tsv" | tail -n +2 | cut -f6 | sed 's/\\t/\t/g; s/^/\x07/; s/$/\r/' |
-    split -l 1 - "$out/seeds/corpus-"
-for f in "$top"/tests/data/*.lst; do printf '\x10' | cat - "$f" > "$out/seeds/$(basename "$f")"; done
+grep -v '^#' "$top/tests/data/listing-corpus.tsv" | tail -n +2 | cut -f6 |
+    sed 's/\\t/\t/g; s/^/\x07/; s/$/\r/' | split -l 1 - "$out/seeds/corpus-"
+for f in "$top"/tests/data/*.lst; do
+    printf '\x10' | cat - "$f" >"$out/seeds/$(basename "$f")"
+done
 
 cd "$out"
 regressions=()

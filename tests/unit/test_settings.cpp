@@ -42,7 +42,8 @@ std::string DumpStore() {
 // "p" passive, "a" anonymous, "u" password not saved.
 void Save(const Args& a) {
     auto has = [&](char flag) { return a[5].find(flag) != std::string::npos; };
-    SaveAccountPrefs({a[0], a[1], unsigned(std::stoi(a[2])), a[3], a[4], has('a'), has('p'), !has('u')});
+    const unsigned port = std::stoi(a[2]);
+    SaveAccountPrefs({a[0], a[1], port, a[3], a[4], has('a'), has('p'), !has('u')});
 }
 
 std::string Joined(const std::vector<CString>& names) {

@@ -14,28 +14,13 @@ cxx=${CXX_FUZZ:-clang++}
     -I"$top" "$top/tests/fuzz/fuzz_listing.cpp" "$top/transfer/FtpListEntry.cpp" \
     "$top/transfer/ListingSplitter.cpp" "$top/common/CString.cpp" -o "$out/fuzz_listing"
 
-# Seeds: every line of the test corpus on its own (with CR LF), and the captured listings.
-/usr/bin/python3 - "$top/tests/data" "$out/seeds" <<'PY'
-import os, re, sys
-data, seeds = sys.argv[1], sys.argv[2]
-def unescape(s):
-    s = s.replace('\\t', '\t')
-    return re.sub(rb'\\x([0-9a-fA-F]{2})', lambda m: bytes([int(m.group(1), 16)]), s.encode('utf-8', 'surrogateescape'))
-n = 0
-with open(os.path.join(data, 'listing-corpus.tsv'), encoding='utf-8', errors='surrogateescape') as f:
-    for line in f:
-        if line.startswith('#') or line.startswith('source\t'):
-            continue
-        fields = line.rstrip('\n').split('\t')
-        if len(fields) > 5:
-            with open(os.path.join(seeds, 'corpus-%03d' % n), 'wb') as o:
-                o.write(b'\x07' + unescape(fields[5]) + b'\r\n')
-            n += 1
-for name in os.listdir(data):
-    if name.endswith('.lst'):
-        with open(os.path.join(data, name), 'rb') as i, open(os.path.join(seeds, name), 'wb') as o:
-            o.write(b'\x10' + i.read())
-PY
+# Seeds: each line of the test corpus (its sixth column, with CR LF) and the captured listings,
+# behind the byte that picks the block size.
+grep -v '^#' "$top/tests/data/listing-corpus.tsv" | tail -n +2 | cut -f6 |
+    sed 's/\\t/\t/g; s/^/\x07/; s/$/\r/' | split -l 1 - "$out/seeds/corpus-"
+for f in "$top"/tests/data/*.lst; do
+    printf '\x10' | cat - "$f" >"$out/seeds/$(basename "$f")"
+done
 
 cd "$out"
 regressions=()

@@ -1,101 +1,111 @@
-// The listing-line parser beyond what the line table (tests/data/listing-corpus.tsv, run by
-// test_listing_corpus.cpp) checks: the month and number rules, what the record keeps beyond
-// the name, and never reading past the line.
-#include "transfer/FtpListEntry.h"
+// Listings as the engine reads them: lines from other FTP clients' test suites, whole and
+// damaged (data/listing-corpus.tsv), listings captured from pyftpdlib and vsftpd (data/*.lst,
+// read as data/server-listings.txt says), and blocks of any size.
+#include "transfer/ListingSplitter.h"
 
-#include <gtest/gtest.h>
+#include "tests/unit/Table.h"
 
-#include <cstdint>
-#include <string>
-#include <vector>
+TW_TABLE(k_listing_corpus_tsv)
+TW_TABLE(k_pyftpdlib_list_lst)
+TW_TABLE(k_vsftpd_list_lst)
+TW_TABLE(k_server_listings_txt)
 
 namespace {
 
-// Parses from a heap block of exactly the line's size, so a read past the line is caught by
-// the address sanitizer instead of finding a terminating NUL.
-struct Parsed {
-    bool valid = false;
-    bool isDir = false;
-    std::string name;
-    CFtpListEntry entry; // pieces point into `line`, whose block moves along with it
-    std::vector<char> line;
-};
-
-Parsed Parse(const std::string& text) {
-    Parsed p;
-    p.line.assign(text.begin(), text.end());
-    p.entry.parse(p.line.data(), p.line.size());
-    p.valid = p.entry.valid;
-    p.isDir = p.entry.isDir;
-    p.name = p.entry.name.text();
-    return p;
+// One entry a line: kind, size, date and the name between brackets.
+std::string Line(const CFtpListEntry& e, const CString& name) {
+    return std::string(e.isDir ? "dir" : e.isLink ? "link" : "file") + "\t" +
+           std::to_string(e.size) + "\t" + e.date.text() + "\t[" + name + "]\n";
 }
+
+std::string Describe(const std::string& listing, bool brief = false) {
+    std::string out;
+    auto add = [&](const CFtpListEntry& e, const CString& name) {
+        out += brief ? (e.isDir ? "dir[" : "file[") + name + "]" : Line(e, name);
+    };
+    CListingSplitter::split(listing.data(), listing.size(), add);
+    return out;
+}
+
+// Line breaks, tabs, blanks and NULs dropped in anywhere: whatever comes out lies inside the
+// text it came from, and a name is never empty nor holds a line break. The first fault, or "".
+std::string Damage(const std::string& line) {
+    for (size_t at = 0; at <= line.size(); ++at) {
+        for (char c : {'\r', '\n', '\t', ' ', '\0'}) {
+            for (std::string text : {line, line + "\r\n"}) {
+                text.insert(at, 1, c);
+                std::vector<char> exact(text.begin(), text.end()); // reads past it are caught
+                const char *b = exact.data(), *e = b + exact.size();
+                auto inside = [&](const CListPiece& p) {
+                    return p.empty() || (p.begin >= b && p.begin <= p.end && p.end <= e);
+                };
+                CFtpListEntry entry;
+                entry.parse(b, exact.size());
+                bool ok = inside(entry.name) && inside(entry.date) &&
+                          (entry.valid ? !entry.name.empty() : !entry.isDir && entry.name.empty());
+                auto check = [&](const CFtpListEntry& en, const CString& n) {
+                    ok = ok && inside(en.name) && !n.empty() && n.find_first_of("\r\n") == n.npos;
+                };
+                CListingSplitter::split(b, exact.size(), check);
+                if (!ok)
+                    return text;
+            }
+        }
+    }
+    return "";
+}
+
+const std::string kUnix = "-rw-r--r--   1 ftp      ftp         1024 Mar 03 14:07 ";
 
 } // namespace
 
-TEST(ListEntry, NumberRuleReadsAnyCharacters) {
-    EXPECT_EQ(CFtpListEntry::readNumber("0", 1), 0u);
-    EXPECT_EQ(CFtpListEntry::readNumber("5000000000", 10), 5000000000u);
-    EXPECT_EQ(CFtpListEntry::readNumber("1a", 2), 10u + ('a' - '0'));
-    EXPECT_EQ(CFtpListEntry::readNumber("12345", 2), 12u);
-    // Absurd tokens wrap instead of overflowing.
-    EXPECT_EQ(CFtpListEntry::readNumber("18446744073709551616", 20), 0u);
-    EXPECT_EQ(CFtpListEntry::readNumber("\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff", 12),
-              CFtpListEntry::readNumber("\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff", 12));
-}
-
-TEST(ListEntry, RecordKeepsSizeDateAndLayout) {
-    struct Case {
-        const char* line;
-        ListLayout layout;
-        int64_t size;
-        const char* date;
-    } cases[] = {
-        {"-rw-r--r-- 1 a b 5000000000 Mar 03 14:07 big.iso", ListLayout::Unix, 5000000000,
-         "Mar 03 14:07"},
-        {"drwxr-xr-x 3 a 512 Oct 12  2003 pub", ListLayout::Unix, 512, "Oct 12  2003"},
-        {"-rw-r--r-- 1 a b 9223372036854775807 Mar 03 14:07 x", ListLayout::Unix, INT64_MAX,
-         "Mar 03 14:07"},
-        {"-rw-r--r-- 1 a b 9223372036854775808 Mar 03 14:07 x", ListLayout::Unix, -1,
-         "Mar 03 14:07"},
-        {"-rw-r--r-- 1 a b 33.5k Mar 03 14:07 x", ListLayout::Unix, -1, "Mar 03 14:07"},
-        {"drwxrwxr-x     folder  4 Jun 21  2001 images", ListLayout::UnixFolderWord, 4,
-         "Jun 21  2001"},
-        {"- [RWCEAFMS] admin 214059  Oct 20 15:27    x", ListLayout::NetWare, 214059,
-         "Oct 20 15:27"},
-        {"+i42.7,m1070000000,r,s2048,\tx", ListLayout::Eplf, 2048, "1070000000"},
-        {"11-05-03  08:45AM      000002048 x", ListLayout::MsDos, 2048, "11-05-03  08:45AM"},
-        {"11-05-03  02:14PM       <DIR>          x", ListLayout::MsDos, -1, "11-05-03  02:14PM"},
-        {"X.TXT;1 4/6 3-NOV-2003 11:20:05.12 [FTP]", ListLayout::Vms, -1, "3-NOV-2003 11:20:05.12"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        Parsed p = Parse(c.line);
-        ASSERT_TRUE(p.valid);
-        EXPECT_EQ(p.entry.layout, c.layout);
-        EXPECT_EQ(p.entry.size, c.size);
-        EXPECT_EQ(p.entry.date.text(), c.date);
+// Each line gives the entry its peer expects, or ours (columns 8-10) where our reading
+// differs; damaged, it still gives nothing from outside itself.
+TEST(ListingCorpus, EachLineGivesItsEntryOrNone) {
+    int rows = 0;
+    for (const TableRow& row : TableRows(k_listing_corpus_tsv_text())) {
+        const std::vector<std::string>& f = row.f;
+        if (f[0] == "source") // the header
+            continue;
+        SCOPED_TRACE("listing-corpus.tsv:" + std::to_string(row.line) + " " + f[10]);
+        ASSERT_EQ(f.size(), 11u);
+        const bool ours = !f[7].empty();
+        const std::string expected = (ours ? f[7] : f[2]) != "1" ? "" :
+            ((ours ? f[8] : f[3]) == "1" ? "dir[" : "file[") + (ours ? f[9] : f[4]) + "]";
+        for (const char* end : {"\r\n", "\n"})
+            EXPECT_EQ(Describe(f[5] + end, true), expected);
+        EXPECT_EQ(Damage(f[5]), "");
+        ++rows;
     }
-    EXPECT_TRUE(Parse("lrwxrwxrwx 1 a b 9 Feb 14 09:30 docs -> pub").entry.isLink);
-    EXPECT_FALSE(Parse("drwxrwxrwx 1 a b 9 Feb 14 09:30 docs -> pub").entry.isLink);
+    EXPECT_GT(rows, 400);
 }
 
-// A parse must never look past the length it is given, whatever follows in memory.
-TEST(ListEntry, ReadsOnlyInsideTheLine) {
-    const std::string text = "drwxr-xr-x 1 a b 1 Jan 1 2003 name";
-    CFtpListEntry e;
-    e.parse(text.data(), text.find("2003") + 4);
-    EXPECT_FALSE(e.valid);
-    const std::string eplf = "+/,\tname";
-    e.parse(eplf.data(), 3);
-    EXPECT_FALSE(e.valid);
-    const std::string vms = "X;1 2 3-NOV-2003 11:20 x";
-    e.parse(vms.data(), 1);
-    EXPECT_FALSE(e.valid);
-    e.parse(nullptr, 5);
-    EXPECT_FALSE(e.valid);
-    static const char withNul[] = "-rw-r--r-- 1 a b 1 Jan 1 2003 x\0y";
-    e.parse(CString(withNul, sizeof withNul - 1));
-    ASSERT_TRUE(e.valid); // a NUL is just a byte
-    EXPECT_EQ(e.name.length(), 3u);
+TEST(ListingSplitter, RealServerListings) {
+    const std::string expected = k_server_listings_txt_text();
+    const size_t vs = expected.find("== vsftpd\n");
+    ASSERT_NE(vs, std::string::npos);
+    EXPECT_EQ(Describe(k_pyftpdlib_list_lst_text()), expected.substr(13, vs - 13));
+    EXPECT_EQ(Describe(k_vsftpd_list_lst_text()), expected.substr(vs + 10));
+}
+
+TEST(ListingSplitter, BlocksOfAnySizeGiveTheSameEntriesAndACutLastLineIsDropped) {
+    const std::string listing = "total 3\r\n  " + kUnix + "first file\r\n" +
+                                "11-05-03  02:14PM       <DIR>          up load\n" +
+                                "+i42.7,m1070000000,r,s2048,\treadme.txt\r\n" +
+                                "LOGS.DIR;1  2  3-NOV-2003 11:20 [FTP] (RWE,RWE,RE,RE)\r\n" +
+                                kUnix + "last\r\n" + kUnix + "cut";
+    const std::string whole = Describe(listing);
+    for (size_t block = 1; block <= listing.size(); ++block) {
+        std::string got;
+        CListingSplitter splitter(
+            [&](const CFtpListEntry& e, const CString& name) { got += Line(e, name); });
+        size_t count = 0;
+        for (size_t at = 0; at < listing.size(); at += block)
+            count += splitter.addBytes(listing.data() + at, std::min(block, listing.size() - at));
+        EXPECT_EQ(splitter.finish(), kUnix.size() + 3) << block; // the dropped line
+        EXPECT_EQ(count, 5u) << block;
+        // After finish a new listing starts: the dropped line does not join the next bytes.
+        splitter.addBytes("x\r\n", 3);
+        EXPECT_EQ(got, whole) << "blocks of " << block;
+    }
 }

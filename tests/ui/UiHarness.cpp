@@ -2,14 +2,15 @@
 
 #include "panes/CBaseList.h"
 #include "panes/CMyBaseTree.h"
-#include "tests/ui/PngWriter.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
-namespace ui_test {
+#include <cstdio>
+#include <cstring>
 
-// ---- Pumping -------------------------------------------------------------------------------
+namespace ui_test {
 
 void PumpPending() {
     MSG msg;
@@ -26,40 +27,28 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
         PumpPending();
         if (done())
             return true;
-        ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
+        if (GetTickCount64() >= deadline)
             return done();
-        DWORD wait = static_cast<DWORD>(deadline - now < 20 ? deadline - now : 20);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
 }
 
-// ---- Host window ---------------------------------------------------------------------------
-
-namespace {
-const char* const kHostClass = "TarnwickUiTestHost";
-}
-
-HostWindow::HostWindow(int clientWidth, int clientHeight, const char* title) {
-    static bool registered = false;
+HostWindow::HostWindow() {
+    static ATOM registered = 0;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!registered) {
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
+        WNDCLASSA wc = {};
         wc.lpfnWndProc = &proc;
         wc.hInstance = instance;
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = kHostClass;
-        registered = RegisterClassExA(&wc) != 0;
+        wc.lpszClassName = "TarnwickUiTestHost";
+        registered = RegisterClassA(&wc);
     }
     SHFILEINFOA info = {};
     m_images = reinterpret_cast<HIMAGELIST>(
         SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-    RECT frame = {0, 0, clientWidth, clientHeight};
-    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    m_hWnd = CreateWindowExA(0, kHostClass, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
-                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+    m_hWnd = CreateWindowExA(0, "TarnwickUiTestHost", "Tarnwick2 ui test",
+                             WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 820, 540, nullptr, nullptr,
                              instance, this);
     SetForegroundWindow(m_hWnd);
     PumpPending();
@@ -72,47 +61,25 @@ HostWindow::~HostWindow() {
 }
 
 LRESULT CALLBACK HostWindow::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    if (message == WM_NCCREATE)
         SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
     auto* host = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    switch (message) {
-    case WM_NOTIFY: {
-        // As the main window does: the pane that sent it handles it.
+    LRESULT result = 0;
+    if (message == WM_NOTIFY) { // as the main window does: the pane that sent it handles it
         auto* header = reinterpret_cast<NMHDR*>(lParam);
-        LRESULT result = 0;
-        if (CBaseList* list = CBaseList::fromHandle(header->hwndFrom)) {
-            if (list->onNotify(header, &result))
-                return result;
-        } else if (CMyBaseTree* tree = CMyBaseTree::fromHandle(header->hwndFrom)) {
-            if (tree->onNotify(header, &result))
-                return result;
-        }
-        break;
-    }
-    case WM_COMMAND:
-        if (host)
-            host->m_commands.push_back(LOWORD(wParam));
+        CBaseList* list = CBaseList::fromHandle(header->hwndFrom);
+        CMyBaseTree* tree = CMyBaseTree::fromHandle(header->hwndFrom);
+        if ((list && list->onNotify(header, &result)) || (tree && tree->onNotify(header, &result)))
+            return result;
+    } else if (message == WM_COMMAND && host) {
+        host->commands.push_back(LOWORD(wParam));
         return 0;
-    case WM_NCDESTROY:
-        if (host)
-            host->m_hWnd = nullptr;
+    } else if (message == WM_NCDESTROY && host) {
+        host->m_hWnd = nullptr;
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        break;
-    default:
-        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// ---- Finding windows -----------------------------------------------------------------------
-
-CString ClassOf(HWND window) {
-    char name[256] = "";
-    GetClassNameA(window, name, sizeof name);
-    return CString(name);
 }
 
 namespace {
@@ -123,24 +90,57 @@ struct WindowQuery {
     HWND found;
 };
 
-bool matches(HWND window, const WindowQuery& query) {
-    if (query.className && ClassOf(window) != query.className)
-        return false;
-    if (!query.text)
-        return true;
-    char text[512] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return CString(text) == query.text;
-}
-
 BOOL CALLBACK visitTopLevel(HWND window, LPARAM param) {
     auto* query = reinterpret_cast<WindowQuery*>(param);
-    if (IsWindowVisible(window) && matches(window, *query)) {
-        query->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    char name[256] = "", text[512] = "";
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, text, sizeof text);
+    if (!IsWindowVisible(window) || (query->className && strcmp(name, query->className) != 0) ||
+        (query->text && strcmp(text, query->text) != 0))
+        return TRUE;
+    query->found = window;
+    return FALSE;
 }
+
+// Something to do from inside a modal loop (a dialog's or a menu's) that open() starts: a
+// thread timer looks for the window, acts on it once, and ends it at the deadline.
+struct LoopRun {
+    const char* className;
+    const char* title;
+    std::function<void(HWND)> act;
+    std::function<void(HWND)> expire; // at the deadline, with the window or null
+    ULONGLONG deadline = GetTickCount64() + kDefaultTimeoutMs;
+    bool acted = false;
+    bool expired = false;
+    LoopRun* outer = nullptr;
+};
+
+LoopRun* g_loop = nullptr;
+
+void CALLBACK loopTick(HWND, UINT, UINT_PTR, DWORD) {
+    LoopRun* run = g_loop;
+    if (!run || run->expired)
+        return;
+    HWND window = FindThreadWindow(run->className, run->title);
+    if (GetTickCount64() >= run->deadline) {
+        run->expired = true;
+        run->expire(window);
+    } else if (!run->acted && window) { // once, not again from a loop the action opened
+        run->acted = true;
+        run->act(window);
+    }
+}
+
+void runInLoop(LoopRun& run, const std::function<void()>& open) {
+    run.outer = g_loop;
+    g_loop = &run;
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, &loopTick);
+    open();
+    KillTimer(nullptr, timer);
+    g_loop = run.outer;
+}
+
+BoxAnswers* g_boxes = nullptr;
 
 } // namespace
 
@@ -150,57 +150,8 @@ HWND FindThreadWindow(const char* className, const char* title) {
     return query.found;
 }
 
-// ---- Modal dialogs and popup menus --------------------------------------------------------
-
-namespace {
-
-// Something to do from inside a modal loop (a dialog's or a menu's) that open() starts: a
-// thread timer looks for the window, acts on it once, and gives up at the deadline.
-struct LoopRun {
-    const char* className;
-    const char* title;
-    std::function<void(HWND)> act;    // once, when the window has appeared
-    std::function<void(HWND)> expire; // at the deadline, with the window or null
-    ULONGLONG deadline = 0;
-    bool acted = false;
-    bool expired = false;
-};
-
-LoopRun* g_loop = nullptr;
-
-void CALLBACK loopTick(HWND, UINT, UINT_PTR, DWORD) {
-    LoopRun* run = g_loop;
-    if (!run)
-        return;
-    HWND window = FindThreadWindow(run->className, run->title);
-    if (GetTickCount64() >= run->deadline) {
-        if (!run->expired) {
-            run->expired = true;
-            run->expire(window);
-        }
-        return;
-    }
-    // Once only, and not again from a modal loop the action itself opened.
-    if (run->acted || !window)
-        return;
-    run->acted = true;
-    run->act(window);
-}
-
-void runInLoop(LoopRun& run, const std::function<void()>& open, DWORD timeoutMs) {
-    run.deadline = GetTickCount64() + timeoutMs;
-    LoopRun* outer = g_loop;
-    g_loop = &run;
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, &loopTick);
-    open();
-    KillTimer(nullptr, timer);
-    g_loop = outer;
-}
-
-} // namespace
-
 INT_PTR RunModal(const std::function<INT_PTR()>& open, const char* title,
-                 const std::function<void(HWND dialog)>& script, DWORD timeoutMs) {
+                 const std::function<void(HWND dialog)>& script) {
     bool stillOpen = false;
     INT_PTR result = 0;
     LoopRun run{"#32770", title, script, [&](HWND dialog) {
@@ -208,14 +159,13 @@ INT_PTR RunModal(const std::function<INT_PTR()>& open, const char* title,
                     if (dialog)
                         EndDialog(dialog, IDCANCEL);
                 }};
-    runInLoop(run, [&] { result = open(); }, timeoutMs);
+    runInLoop(run, [&] { result = open(); });
     EXPECT_TRUE(run.acted) << "the dialog \"" << (title ? title : "(any)") << "\" never appeared";
-    EXPECT_FALSE(stillOpen) << "the dialog was still open at the deadline";
+    EXPECT_FALSE(stillOpen) << "the dialog \"" << (title ? title : "(any)") << "\" stayed open";
     return result;
 }
 
-bool ChoosePopupItem(const std::function<void()>& open, int position, std::vector<CString>* items,
-                     DWORD timeoutMs) {
+bool ChoosePopupItem(const std::function<void()>& open, int position, std::vector<CString>* items) {
     LoopRun run{"#32768", nullptr,
                 [&](HWND menuWindow) {
                     HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
@@ -230,12 +180,32 @@ bool ChoosePopupItem(const std::function<void()>& open, int position, std::vecto
                     PostMessageA(menuWindow, WM_KEYDOWN, position < 0 ? VK_ESCAPE : VK_RETURN, 0);
                 },
                 [](HWND) { EndMenu(); }};
-    runInLoop(run, open, timeoutMs);
+    runInLoop(run, open);
     PumpPending(); // the chosen command is posted to the menu's owner
     return run.acted;
 }
 
-// ---- Controls and input --------------------------------------------------------------------
+BoxAnswers::BoxAnswers(const char* title, std::vector<int> answers)
+    : m_title(title), m_answers(std::move(answers)), m_outer(g_boxes),
+      m_timer(SetTimer(nullptr, 0, 30, &tick)) {
+    g_boxes = this;
+}
+
+BoxAnswers::~BoxAnswers() {
+    KillTimer(nullptr, m_timer);
+    g_boxes = m_outer;
+}
+
+void CALLBACK BoxAnswers::tick(HWND, UINT, UINT_PTR, DWORD) {
+    BoxAnswers* self = g_boxes;
+    HWND box = self ? FindThreadWindow("#32770", self->m_title) : nullptr;
+    if (!box || box == self->m_last || !GetDlgItem(box, 0xFFFF)) // message boxes only, once
+        return;
+    self->m_last = box;
+    size_t n = self->texts.size();
+    self->texts.push_back(GetText(box, 0xFFFF));
+    PostMessageA(box, WM_COMMAND, n < self->m_answers.size() ? self->m_answers[n] : IDCANCEL, 0);
+}
 
 void SetText(HWND dialog, int id, const CString& text) {
     SetDlgItemTextA(dialog, id, text.c_str());
@@ -243,10 +213,9 @@ void SetText(HWND dialog, int id, const CString& text) {
 
 CString GetText(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
-    int length = control ? GetWindowTextLengthA(control) : 0;
-    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+    std::vector<char> buffer(static_cast<size_t>(control ? GetWindowTextLengthA(control) : 0) + 1);
     if (control)
-        GetWindowTextA(control, buffer.data(), length + 1);
+        GetWindowTextA(control, buffer.data(), static_cast<int>(buffer.size()));
     return CString(buffer.data());
 }
 
@@ -258,97 +227,72 @@ bool IsChecked(HWND dialog, int id) {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
 
-namespace {
-void postButton(HWND window, int x, int y, UINT down, UINT up, WPARAM keys) {
+void Click(HWND window, int x, int y, bool right) {
     POINT screen = {x, y};
     ClientToScreen(window, &screen);
-    SetCursorPos(screen.x, screen.y);
-    // The button-up waits in the queue: controls that track the mouse after a press find
-    // it there and end their tracking.
-    PostMessageA(window, down, keys, MAKELPARAM(x, y));
-    PostMessageA(window, up, 0, MAKELPARAM(x, y));
+    SetCursorPos(screen.x, screen.y); // controls read the message position too
+    // The button-up waits in the queue: a control that tracks the mouse after a press finds
+    // it there and ends its tracking.
+    PostMessageA(window, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON,
+                 MAKELPARAM(x, y));
+    PostMessageA(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     PumpPending();
-}
-} // namespace
-
-void Click(HWND window, int x, int y) {
-    postButton(window, x, y, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON);
-}
-
-void RightClick(HWND window, int x, int y) {
-    postButton(window, x, y, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON);
-}
-
-// ---- Artifacts -----------------------------------------------------------------------------
-
-namespace {
-bool isFile(const CString& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-} // namespace
-
-CString ArtifactPath(const char* name) {
-    char module[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, module, sizeof module);
-    CString folder(module);
-    // Up from the program to the build folder (the one with CMakeCache.txt).
-    CString build;
-    for (int slash = folder.ReverseFind('\\'); slash > 0; slash = folder.ReverseFind('\\')) {
-        folder = folder.Left(slash);
-        if (isFile(folder + "\\CMakeCache.txt")) {
-            build = folder;
-            break;
-        }
-    }
-    if (build.empty())
-        build = CString(module).Left(CString(module).ReverseFind('\\'));
-    CString artifacts = build + "\\artifacts";
-    CreateDirectoryA(artifacts.c_str(), nullptr);
-    return artifacts + "\\" + name;
 }
 
 bool SaveScreenshot(HWND window, const char* name) {
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpPending();
-    RECT bounds;
-    if (!GetWindowRect(window, &bounds))
+    RECT r;
+    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
         return false;
-    const int width = bounds.right - bounds.left;
-    const int height = bounds.bottom - bounds.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFOHEADER info = {sizeof info, r.right - r.left, r.top - r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const DWORD bytes = static_cast<DWORD>(info.biWidth * -info.biHeight * 4), header = sizeof(BITMAPFILEHEADER) + sizeof info;
+    BITMAPFILEHEADER file = {0x4D42, header + bytes, 0, 0, header};
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        ok = BitBlt(memory, 0, 0, width, height, screen, bounds.left, bounds.top, SRCCOPY) != 0;
-        GdiFlush();
-        std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-        const auto* bgra = static_cast<const uint8_t*>(bits);
-        for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
-            rgb[i * 3] = bgra[i * 4 + 2];
-            rgb[i * 3 + 1] = bgra[i * 4 + 1];
-            rgb[i * 3 + 2] = bgra[i * 4];
-        }
-        ok = ok && WritePng(ArtifactPath(name), width, height, rgb);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
+    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    bool ok = bits && BitBlt(memory, 0, 0, info.biWidth, -info.biHeight, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    // <build folder>/artifacts: the programs lie in <build folder>/tests.
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    CString folder = CString(path).Left(CString(path).ReverseFind('\\'));
+    folder = folder.Left(folder.ReverseFind('\\')) + "\\artifacts";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    FILE* out = ok ? fopen((folder + "\\" + name).c_str(), "wb") : nullptr;
+    ok = out && fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info, sizeof info, 1, out) == 1 &&
+         fwrite(bits, bytes, 1, out) == 1;
+    ok = out && fclose(out) == 0 && ok;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;
 }
 
 } // namespace ui_test
+
+namespace {
+// A crash ends the program with a message instead of waiting in a debugger's dialog.
+LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
+    fprintf(stderr, "ui test crashed: exception 0x%08lx at %p\n",
+            static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+            info->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    ExitProcess(3);
+}
+} // namespace
+
+// The common controls are registered before any test makes a window, as the program does.
+int main(int argc, char** argv) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(&reportCrash);
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    if (!InitCommonControlsEx(&controls))
+        return fprintf(stderr, "the common controls could not be registered\n"), 2;
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -20,64 +20,38 @@ namespace {
 
 constexpr size_t npos = std::string::npos;
 
-// Answers every message box titled title with answer while it lives, from a timer: also the
-// boxes that come after a scripted dialog ended. text is the last box's text.
-class BoxAnswer {
-public:
-    BoxAnswer(const char* title, int answer) : m_title(title), m_answer(answer) {
-        s_current = this;
-        m_timer = SetTimer(nullptr, 0, 30, &tick);
-    }
-    ~BoxAnswer() {
-        KillTimer(nullptr, m_timer);
-        s_current = nullptr;
-    }
-    CString text;
-
-private:
-    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-        HWND box = s_current ? FindThreadWindow("#32770", s_current->m_title) : nullptr;
-        if (!box || !GetDlgItem(box, 0xFFFF)) // message boxes only
-            return;
-        s_current->text = GetText(box, 0xFFFF);
-        ClickButton(box, s_current->m_answer);
-    }
-    static BoxAnswer* s_current;
-    const char* m_title;
-    int m_answer;
-    UINT_PTR m_timer = 0;
-};
-BoxAnswer* BoxAnswer::s_current = nullptr;
-
 // Clicks button and answers the box it brings up; returns the box's text ("" when none).
 CString clickAnswering(HWND dialog, int button, const char* title, int answer) {
-    BoxAnswer box(title, answer);
+    BoxAnswers box(title, {answer});
     ClickButton(dialog, button);
-    return box.text;
+    return box.texts.empty() ? CString() : box.texts[0];
 }
 
 // Runs script on the dialog titled title that clicking button in dialog opens.
-void clickInto(HWND dialog, int button, const char* title,
-               const std::function<void(HWND)>& script) {
+void clickInto(HWND dialog, int button, const char* title, const std::function<void(HWND)>& script) {
     RunModal([&] { return ClickButton(dialog, button), INT_PTR(0); }, title, script);
 }
 
-void pressEscape(HWND dialog, int control) {
-    PostMessageA(GetDlgItem(dialog, control), WM_KEYDOWN, VK_ESCAPE, 0);
+// Opens the details with button (Add or Edit), sets the texts, clicks the boxes given
+// without a text, and OK.
+void details(HWND manager, int button, std::vector<std::pair<int, const char*>> fields) {
+    clickInto(manager, button, "Preferences", [&](HWND d) {
+        for (const auto& field : fields)
+            field.second ? SetText(d, field.first, field.second) : ClickButton(d, field.first);
+        ClickButton(d, IDOK);
+    });
 }
 
 // The rows top to bottom: name|server|port|user|anonymous|passive|default.
 std::vector<CString> rows(HWND manager) {
     HWND list = GetDlgItem(manager, IDC_ACCOUNTS_LIST);
-    std::vector<CString> out;
+    std::vector<CString> out(static_cast<size_t>(ListView_GetItemCount(list)));
     for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        CString line;
         for (int column = 0; column < 7; ++column) {
             char text[512] = "";
             ListView_GetItemText(list, row, column, text, sizeof text);
-            line += (column ? "|" : "") + CString(text);
+            out[row] += (column ? "|" : "") + CString(text);
         }
-        out.push_back(line);
     }
     return out;
 }
@@ -87,21 +61,14 @@ void select(HWND manager, const char* name) {
     HWND list = GetDlgItem(manager, IDC_ACCOUNTS_LIST);
     LVFINDINFOA find = {LVFI_STRING, name, 0, {}, 0};
     int row = static_cast<int>(SendMessageA(list, LVM_FINDITEMA, WPARAM(-1), LPARAM(&find)));
-    ASSERT_GE(row, 0) << name;
     RECT cell = {};
     ListView_GetItemRect(list, row, &cell, LVIR_LABEL);
     Click(list, cell.left + 4, (cell.top + cell.bottom) / 2);
-    EXPECT_TRUE(PumpUntil([&] { return ListView_GetNextItem(list, -1, LVNI_SELECTED) == row; }));
+    EXPECT_TRUE(PumpUntil([&] { return row >= 0 && ListView_GetNextItem(list, -1, LVNI_SELECTED) == row; }))
+        << name;
 }
 
-void fill(HWND details, const char* name, const char* server, const char* port) {
-    SetText(details, IDC_ACC_NAME, name);
-    SetText(details, IDC_ACC_SERVER, server);
-    SetText(details, IDC_ACC_PORT, port);
-}
-
-class AccountsTest : public ::testing::Test {
-protected:
+struct AccountsTest : ::testing::Test {
     INT_PTR openManager(const std::function<void(HWND)>& script) {
         CAccountsDlg manager;
         return RunModal([&] { return manager.DoModal(host.ownerWindow()); }, "Accounts", script);
@@ -126,66 +93,47 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
     INT_PTR result = openManager([&](HWND m) {
         for (int button : {IDC_ACCOUNTS_EDIT, IDC_ACCOUNTS_DELETE, IDC_ACCOUNTS_DEFAULT})
             ClickButton(m, button); // no row selected: nothing happens
-        clickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
-            EXPECT_EQ(GetText(d, IDC_ACC_PORT), "21");
-            fill(d, "Home", "ftp.home", "21");
-            SetText(d, IDC_ACC_USER, "me");
-            ClickButton(d, IDC_ACC_SAVEPASSWORD);
-            SetText(d, IDC_ACC_PASSWORD, "pw");
-            ClickButton(d, IDOK);
-        });
-        clickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
-            fill(d, "Work", "ftp.work", "2121");
-            ClickButton(d, IDC_ACC_PASV);
-            ClickButton(d, IDOK);
-        });
+        details(m, IDC_ACCOUNTS_ADD, {{IDC_ACC_NAME, "Home"}, {IDC_ACC_SERVER, "ftp.home"},
+                                      {IDC_ACC_USER, "me"}, {IDC_ACC_SAVEPASSWORD, nullptr},
+                                      {IDC_ACC_PASSWORD, "pw"}});
+        details(m, IDC_ACCOUNTS_ADD,
+                {{IDC_ACC_NAME, "Work"}, {IDC_ACC_SERVER, "ftp.work"}, {IDC_ACC_PORT, "2121"}, {IDC_ACC_PASV, nullptr}});
         // Newest at the top; the first account became the current one.
-        EXPECT_EQ(rows(m),
-                  (std::vector<CString>{"Work|ftp.work|2121||N|Y|N", "Home|ftp.home|21|me|N|N|Y"}));
+        EXPECT_EQ(rows(m), (std::vector<CString>{"Work|ftp.work|2121||N|Y|N", "Home|ftp.home|21|me|N|N|Y"}));
         // What the list or the connection could not use is refused; the dialog stays open.
         clickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
+            SetText(d, IDC_ACC_SERVER, "x");
             for (const char* port : {"70000", "0", "-21"}) {
-                fill(d, "Other", "x", port);
-                EXPECT_NE(clickAnswering(d, IDOK, "Warning", IDOK).find("valid port"), npos);
+                SetText(d, IDC_ACC_NAME, "Other");
+                SetText(d, IDC_ACC_PORT, port);
+                EXPECT_NE(clickAnswering(d, IDOK, "Warning", IDOK).find("valid port"), npos) << port;
             }
+            SetText(d, IDC_ACC_PORT, "21");
             for (const char* name : {"", "Ho,me", "[Home]", " Home"}) {
-                fill(d, name, "x", "21");
-                EXPECT_NE(clickAnswering(d, IDOK, "Warning", IDOK).find("account name"), npos);
+                SetText(d, IDC_ACC_NAME, name);
+                EXPECT_NE(clickAnswering(d, IDOK, "Warning", IDOK).find("account name"), npos) << name;
             }
-            fill(d, "home", "x", "21"); // the same section as Home
+            SetText(d, IDC_ACC_NAME, "home"); // the same section as Home
             EXPECT_NE(clickAnswering(d, IDOK, "Warning", IDNO).find("\"Home\" exists"), npos);
             ClickButton(d, IDCANCEL);
         });
         select(m, "Work"); // an edit that keeps the name keeps the place
-        clickInto(m, IDC_ACCOUNTS_EDIT, "Preferences", [&](HWND d) {
-            EXPECT_TRUE(IsChecked(d, IDC_ACC_PASV));
-            SetText(d, IDC_ACC_SERVER, "new.work");
-            ClickButton(d, IDOK);
-        });
+        details(m, IDC_ACCOUNTS_EDIT, {{IDC_ACC_SERVER, "new.work"}});
         select(m, "Home"); // a rename moves it to the end, and it stays current
-        clickInto(m, IDC_ACCOUNTS_EDIT, "Preferences", [&](HWND d) {
-            EXPECT_EQ(GetText(d, IDC_ACC_PASSWORD), "pw");
-            SetText(d, IDC_ACC_NAME, "Home2");
-            ClickButton(d, IDOK);
-        });
+        details(m, IDC_ACCOUNTS_EDIT, {{IDC_ACC_NAME, "Home2"}});
         select(m, "Work");
         ClickButton(m, IDC_ACCOUNTS_DEFAULT);
-        clickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
-            fill(d, "Third", "ftp.third", "990");
-            ClickButton(d, IDC_ACC_ANONYMOUS);
-            ClickButton(d, IDOK);
-        });
-        EXPECT_EQ(rows(m),
-                  (std::vector<CString>{"Third|ftp.third|990||Y|N|N", "Home2|ftp.home|21|me|N|N|N",
-                                        "Work|new.work|2121||N|Y|Y"}));
-        EXPECT_TRUE(SaveScreenshot(m, "account-manager.png"));
+        details(m, IDC_ACCOUNTS_ADD,
+                {{IDC_ACC_NAME, "Third"}, {IDC_ACC_SERVER, "ftp.third"}, {IDC_ACC_PORT, "990"}, {IDC_ACC_ANONYMOUS, nullptr}});
+        EXPECT_EQ(rows(m), (std::vector<CString>{"Third|ftp.third|990||Y|N|N", "Home2|ftp.home|21|me|N|N|N",
+                                                 "Work|new.work|2121||N|Y|Y"}));
+        EXPECT_TRUE(SaveScreenshot(m, "account-manager.bmp"));
         select(m, "Third"); // onto another account only when the user agrees; it keeps its place
         clickInto(m, IDC_ACCOUNTS_EDIT, "Preferences", [&](HWND d) {
             SetText(d, IDC_ACC_NAME, "work");
             clickAnswering(d, IDOK, "Warning", IDYES);
         });
-        EXPECT_EQ(rows(m), (std::vector<CString>{"Home2|ftp.home|21|me|N|N|N",
-                                                 "Work|ftp.third|990||Y|N|Y"}));
+        EXPECT_EQ(rows(m), (std::vector<CString>{"Home2|ftp.home|21|me|N|N|N", "Work|ftp.third|990||Y|N|Y"}));
         select(m, "Work"); // deleting the current account leaves none current
         ClickButton(m, IDC_ACCOUNTS_DELETE);
         EXPECT_EQ(rows(m), std::vector<CString>{"Home2|ftp.home|21|me|N|N|N"});
@@ -196,6 +144,7 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
     EXPECT_EQ(GetPrefString(PREFS_SECTION, "ANOYMOUSNAME", ""), " me@example.com ");
     EXPECT_EQ(GetPrefString(PREFS_SECTION, "DEFAULT", "absent"), "");
     EXPECT_EQ(GetPrefString(PREFS_SECTION, "ACCOUNTS", ""), "Home2");
+    EXPECT_EQ(GetPrefString("USERPREFS/Home2", "WORD", ""), "pw");
 }
 
 TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
@@ -228,12 +177,12 @@ TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
     addAccounts({"Home"});
     SetPrefString("USERPREFS/Home", "SERVER", "other.home");
     auto importFrom = [&](HWND m, const CString& path) {
-        BoxAnswer report("Tarnwick", IDOK);
+        BoxAnswers report("Tarnwick", {IDOK});
         clickInto(m, IDC_ACCOUNTS_IMPORT, "Import Accounts", [&](HWND i) {
             SetText(i, IDC_IMPEXP_FILE, path);
             ClickButton(i, IDOK);
         });
-        return report.text;
+        return report.texts.empty() ? CString() : report.texts[0];
     };
     openManager([&](HWND m) {
         EXPECT_NE(importFrom(m, damaged).find("damaged"), npos);
@@ -253,28 +202,24 @@ TEST_F(AccountsTest, TheMainWindowOpensTheManagerAndShowsTheCurrentAccount) {
     ASSERT_TRUE(window.create(GetModuleHandleA(nullptr), SW_SHOW));
     char text[256] = "";
     {
-        // Log-on without an account offers the manager.
-        BoxAnswer question("Tarnwick", IDYES);
-        RunModal([&] { return SendMessageA(window.m_hWnd, WM_COMMAND, ID_LOGON, 0); }, "Accounts",
-                 [&](HWND m) {
-                     clickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
-                         fill(d, "Home", "127.0.0.1", "21");
-                         ClickButton(d, IDOK);
-                     });
-                     ClickButton(m, IDOK);
-                 });
-        EXPECT_NE(question.text.find("account manager"), npos);
+        BoxAnswers question("Tarnwick", {IDYES}); // log-on without an account offers the manager
+        RunModal([&] { return SendMessageA(window.m_hWnd, WM_COMMAND, ID_LOGON, 0); }, "Accounts", [&](HWND m) {
+            details(m, IDC_ACCOUNTS_ADD, {{IDC_ACC_NAME, "Home"}, {IDC_ACC_SERVER, "127.0.0.1"}});
+            ClickButton(m, IDOK);
+        });
+        ASSERT_EQ(question.texts.size(), 1u);
+        EXPECT_NE(question.texts[0].find("account manager"), npos);
     }
     GetWindowTextA(window.m_hWnd, text, sizeof text);
     EXPECT_STREQ(text, "Tarnwick2 - Home");
     AddAccountToList("Work");
-    RunModal([&] { return SendMessageA(window.m_hWnd, WM_COMMAND, ID_ACCOUNT_MANAGER, 0); },
-             "Accounts",
+    RunModal([&] { return SendMessageA(window.m_hWnd, WM_COMMAND, ID_ACCOUNT_MANAGER, 0); }, "Accounts",
              [&](HWND m) {
                  select(m, "Work");
                  ClickButton(m, IDC_ACCOUNTS_DEFAULT);
                  SetText(m, IDC_ACCOUNTS_ANONNAME, "escaped@");
-                 pressEscape(m, IDC_ACCOUNTS_ANONNAME); // the title follows however it ends
+                 // The title follows however the manager ends.
+                 PostMessageA(GetDlgItem(m, IDC_ACCOUNTS_ANONNAME), WM_KEYDOWN, VK_ESCAPE, 0);
              });
     EXPECT_EQ(GetPrefString(PREFS_SECTION, "ANOYMOUSNAME", "x"), ""); // as the first Close left it
     GetWindowTextA(window.m_hWnd, text, sizeof text);

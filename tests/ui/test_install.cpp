@@ -18,43 +18,6 @@ namespace {
 const char kTestKey[] = "Software\\Tarnwick2Tests";
 const char kEntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick2";
 
-// Answers the "Tarnwick2" message boxes that open while run() runs, in order, and keeps their
-// texts. A box beyond the answers, or still open at the deadline, is cancelled.
-struct BoxAnswers {
-    std::vector<int> answers;
-    std::vector<CString> texts;
-    HWND last = nullptr;
-    ULONGLONG deadline = GetTickCount64() + kDefaultTimeoutMs;
-} * g_boxes;
-
-BOOL CALLBACK collectStatic(HWND child, LPARAM text) {
-    if (ClassOf(child) == "Static")
-        *reinterpret_cast<CString*>(text) += GetText(GetParent(child), GetDlgCtrlID(child));
-    return TRUE;
-}
-
-void CALLBACK answerTick(HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = FindThreadWindow("#32770", "Tarnwick2");
-    if (!box || box == g_boxes->last)
-        return;
-    size_t n = g_boxes->texts.size();
-    bool answer = n < g_boxes->answers.size() && GetTickCount64() < g_boxes->deadline;
-    g_boxes->last = box;
-    g_boxes->texts.emplace_back();
-    EnumChildWindows(box, collectStatic, reinterpret_cast<LPARAM>(&g_boxes->texts.back()));
-    PostMessageA(box, WM_COMMAND, answer ? g_boxes->answers[n] : IDCANCEL, 0);
-}
-
-std::vector<CString> answerBoxes(const std::function<void()>& run, std::vector<int> answers) {
-    BoxAnswers boxes;
-    boxes.answers = std::move(answers);
-    g_boxes = &boxes;
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, answerTick);
-    run();
-    KillTimer(nullptr, timer);
-    return boxes.texts;
-}
-
 int countLinks(const CString& folder) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
@@ -111,6 +74,13 @@ protected:
                countLinks(places.programsFolders[1] + "\\Tarnwick2");
     }
 
+    // Runs the uninstaller, answering its boxes in turn; their texts.
+    std::vector<CString> uninstallAnswering(std::vector<int> answers, int exitCode) {
+        BoxAnswers boxes("Tarnwick2", std::move(answers));
+        EXPECT_EQ(uninstall(places), exitCode);
+        return boxes.texts;
+    }
+
     InstallPlaces places;
     std::vector<CString> scheduled;
     bool schedulingWorks = false;
@@ -129,18 +99,14 @@ TEST_F(InstallTest, InstallDeclineAndUninstall) {
     createShortcuts(places);
     EXPECT_EQ(links(), 5);
 
-    int exitCode = 0;
-    auto texts = answerBoxes([&] { exitCode = uninstall(places); }, {IDNO});
-    EXPECT_EQ(exitCode, -1);
-    EXPECT_EQ(texts.size(), 1u);
+    EXPECT_EQ(uninstallAnswering({IDNO}, -1).size(), 1u);
     EXPECT_NE(entry(), "");
     EXPECT_EQ(links(), 5);
     EXPECT_TRUE(scheduled.empty());
 
     // The files cannot be scheduled: the box names the folder instead of asking for a restart.
     const CString folder = places.program.Left(places.program.ReverseFind('\\'));
-    texts = answerBoxes([&] { exitCode = uninstall(places); }, {IDYES, IDOK});
-    EXPECT_EQ(exitCode, 0);
+    std::vector<CString> texts = uninstallAnswering({IDYES, IDOK}, 0);
     EXPECT_EQ(entry(), "");
     EXPECT_EQ(links(), 0);
     EXPECT_FALSE(exists(places.programsFolders[1] + "\\Tarnwick2"));
@@ -148,14 +114,14 @@ TEST_F(InstallTest, InstallDeclineAndUninstall) {
     EXPECT_EQ(scheduled.front(), places.program);
     EXPECT_EQ(scheduled.back(), folder); // the folder only once its files are gone
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_TRUE(texts[1].Find(folder.c_str()) >= 0 && texts[1].Find("must restart") < 0)
-        << texts[1];
+    EXPECT_TRUE(texts[1].Find(folder.c_str()) >= 0 && texts[1].Find("must restart") < 0) << texts[1];
 
     schedulingWorks = true;
-    texts = answerBoxes([&] { uninstall(places); }, {IDYES, IDOK});
+    texts = uninstallAnswering({IDYES, IDOK}, 0);
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[1], "You must restart your machine to complete the uninstall");
 }
+
 TEST(BootDeletionList, AppendsShortPathsToItsSection) {
     TempDir dir;
     const CString folder = dir.file("Tarn wick"), exe = folder + "\\Tarnwick2.exe";

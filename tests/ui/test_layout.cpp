@@ -106,7 +106,7 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestart) {
     start();
     SetWindowPos(window->m_hWnd, nullptr, 40, 30, 900, 640, SWP_NOZORDER);
     PumpPending();
-    EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-before-drag.png"));
+    EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-before-drag.bmp"));
     const int traceTop = childRect(window->m_traceBar.m_hWnd).top;
     const int paneY = traceTop - 100;
     const std::string first = layoutText();
@@ -126,11 +126,11 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestart) {
     EXPECT_EQ(dragged.substr(0, dragged.find("window")),
               std::string(FormatString("0-147 153-447 453-453 459-%ld trace %d-%d ", client.right,
                                        traceTop - 60, traceTop + 100)));
-    EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-after-drag.png"));
+    EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-after-drag.bmp"));
 
     start();
     EXPECT_EQ(layoutText(), dragged);
-    EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-after-restart.png"));
+    EXPECT_TRUE(SaveScreenshot(window->m_hWnd, "layout-after-restart.bmp"));
 }
 
 TEST_F(LayoutTest, MaximisedOffScreenAndMinimisedCloses) {

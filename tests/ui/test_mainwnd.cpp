@@ -92,7 +92,7 @@ TEST_P(Browsing, ALoggedOnUserBrowsesRenamesAndClosesTheConnection) {
     tree.expand(tree.getRoot(), TVE_EXPAND);
     EXPECT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("renamed.txt") >= 0; }))
         << "expanding the root while disconnected did not log on";
-    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, (GetParam() + CString("-browsed.png")).c_str()));
+    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, (GetParam() + CString("-browsed.bmp")).c_str()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Browsing, ::testing::Values("pyftpdlib", "vsftpd"));
@@ -130,8 +130,8 @@ TEST_F(MainWindowTest, ShortcutKeysReachTheWindowWhereverTheFocusIs) {
         for (const Key& key : keys) {
             SetFocus(place);
             received.clear();
-            EXPECT_TRUE(pressKey(key.key, key.control, key.shift)) << ClassOf(place) << " " << key.command;
-            EXPECT_EQ(received, std::vector<int>{key.command}) << ClassOf(place);
+            EXPECT_TRUE(pressKey(key.key, key.control, key.shift)) << place << " " << key.command;
+            EXPECT_EQ(received, std::vector<int>{key.command}) << place;
         }
     }
     window.m_rightList.addItem("name.txt", "", false);
@@ -182,7 +182,7 @@ TEST_F(MainWindowTest, BarsAndPanesFollowTheWindowSize) {
     }
     SendMessageA(window.m_hWnd, WM_MENUSELECT, MAKEWPARAM(ID_LOGON, MF_HILITE), 0);
     EXPECT_EQ(statusText(), "Logon to Server");
-    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, "mainwnd-resized.png"));
+    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, "mainwnd-resized.bmp"));
 }
 
 TEST_F(MainWindowTest, ARefusedConnectionOffersRetryAndCancelAborts) {

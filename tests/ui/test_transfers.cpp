@@ -152,7 +152,7 @@ TEST_P(SendAndRetrieve, SelectedFilesGoToTheServerAndComeBackByteExact) {
     ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("one.bin") >= 0 && remoteRow("two.txt") >= 0; }));
     EXPECT_EQ(rig::Sha256Hex(ReadFile(server->file("one.bin"))), rig::Sha256Hex(one));
     EXPECT_EQ(ReadFile(server->file("two.txt")), two);
-    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, "transfers-after-upload.png"));
+    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, "transfers-after-upload.bmp"));
 
     ASSERT_TRUE(DeleteFileA(local.file("one.bin").c_str()));
     ASSERT_TRUE(DeleteFileA(local.file("two.txt").c_str()));

@@ -55,8 +55,10 @@ protected:
     }
     void useServer(const rig::Server& server, bool passive = true) {
         SetPrefInt("USERPREFS/Local", "PORT", server.port());
-        SetPrefString("USERPREFS/Local", "USER", server.user().empty() ? "tester" : server.user().c_str());
-        SetPrefString("USERPREFS/Local", "WORD", server.user().empty() ? "word" : server.password().c_str());
+        SetPrefString("USERPREFS/Local", "USER",
+                      server.user().empty() ? "tester" : server.user().c_str());
+        SetPrefString("USERPREFS/Local", "WORD",
+                      server.user().empty() ? "word" : server.password().c_str());
         SetPrefString("USERPREFS/Local", "PASV", passive ? "Y" : "N");
     }
     LRESULT command(int id) { return SendMessageA(win->m_hWnd, WM_COMMAND, id, 0); }
@@ -67,7 +69,9 @@ protected:
             text += win->m_traceBar.m_list.getItemText(i, 0) + "\n";
         return text;
     }
-    bool traceHas(const CString& prefix) const { return trace().find("\n" + prefix) != CString::npos; }
+    bool traceHas(const CString& prefix) const {
+        return trace().find("\n" + prefix) != CString::npos;
+    }
     CString statusText() const {
         char text[256] = {};
         SendMessageA(win->m_hStatus, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
@@ -75,9 +79,12 @@ protected:
     }
     bool idle() const { // a finished listing is retired at once: then no command is current
         const CCommand* current = win->m_queue.currentCommand();
-        return win->m_queue.pendingCount() == 0 && (!current || current->getState() == CMD_FINISHED);
+        return win->m_queue.pendingCount() == 0 &&
+               (!current || current->getState() == CMD_FINISHED);
     }
-    bool showsFolder(const char* path) { return idle() && win->m_rightTree.getSelectedPath() == path; }
+    bool showsFolder(const char* path) {
+        return idle() && win->m_rightTree.getSelectedPath() == path;
+    }
     static std::vector<CString> names(const CBaseList& list) {
         std::vector<CString> rows;
         for (int i = 0; i < list.getItemCount(); ++i)

@@ -20,7 +20,9 @@ class CTemplateView : public CMyBaseDialog {
 public:
     explicit CTemplateView(int id) : m_id(id) {}
     int templateId() const override { return m_id; }
-    INT_PTR dialogProc(HWND, UINT message, WPARAM, LPARAM) override { return message == WM_INITDIALOG; }
+    INT_PTR dialogProc(HWND, UINT message, WPARAM, LPARAM) override {
+        return message == WM_INITDIALOG;
+    }
 
 private:
     int m_id;
@@ -34,30 +36,35 @@ RECT childRect(HWND dialog, HWND child) {
 }
 
 TEST(Dialogs, EveryTemplateOpensTidilyAndEscapeOnlyCloses) {
-    HostWindow host;
     for (int id : {IDD_ABOUT, IDD_ACCOUNT, IDD_GETNAME, IDD_ACCOUNTS, IDD_GETPASS, IDD_IMPORT,
                    IDD_EXPORT, IDD_SEARCH, IDD_SITECOMMAND, IDD_GETUSERNAME}) {
         SCOPED_TRACE("dialog " + std::to_string(id));
         CTemplateView view(id);
-        RunModal([&] { return view.DoModal(host.ownerWindow()); }, nullptr, [&](HWND dialog) {
-            RECT client, both;
-            GetClientRect(dialog, &client);
-            for (HWND a = GetWindow(dialog, GW_CHILD); a; a = GetWindow(a, GW_HWNDNEXT)) {
-                RECT ra = childRect(dialog, a);
-                EXPECT_TRUE(IntersectRect(&both, &ra, &client) && EqualRect(&both, &ra))
-                    << "control " << GetDlgCtrlID(a) << " leaves the dialog";
-                for (HWND b = GetWindow(a, GW_HWNDNEXT); b; b = GetWindow(b, GW_HWNDNEXT)) {
-                    RECT rb = childRect(dialog, b);
-                    EXPECT_FALSE(IntersectRect(&both, &ra, &rb))
-                        << "controls " << GetDlgCtrlID(a) << " and " << GetDlgCtrlID(b) << " overlap";
-                }
-            }
-            // Escape sends IDCANCEL: a button with that id must only close the dialog.
-            CString cancel = GetText(dialog, IDCANCEL);
-            EXPECT_TRUE(!GetDlgItem(dialog, IDCANCEL) || cancel == "Cancel" || cancel == "Close") << cancel;
-            EXPECT_TRUE(SaveScreenshot(dialog, ("dialog-" + std::to_string(id) + ".bmp").c_str()));
-            EndDialog(dialog, IDOK);
-        });
+        RunModal([&] { return view.DoModal(nullptr); }, nullptr,
+                 [&](HWND dialog) {
+                     RECT client, both;
+                     GetClientRect(dialog, &client);
+                     for (HWND a = GetWindow(dialog, GW_CHILD); a; a = GetWindow(a, GW_HWNDNEXT)) {
+                         RECT ra = childRect(dialog, a);
+                         EXPECT_TRUE(IntersectRect(&both, &ra, &client) && EqualRect(&both, &ra))
+                             << "control " << GetDlgCtrlID(a) << " leaves the dialog";
+                         for (HWND b = GetWindow(a, GW_HWNDNEXT); b;
+                              b = GetWindow(b, GW_HWNDNEXT)) {
+                             RECT rb = childRect(dialog, b);
+                             EXPECT_FALSE(IntersectRect(&both, &ra, &rb))
+                                 << "controls " << GetDlgCtrlID(a) << " and " << GetDlgCtrlID(b)
+                                 << " overlap";
+                         }
+                     }
+                     // Escape sends IDCANCEL: a button with that id must only close the dialog.
+                     CString cancel = GetText(dialog, IDCANCEL);
+                     EXPECT_TRUE(!GetDlgItem(dialog, IDCANCEL) || cancel == "Cancel" ||
+                                 cancel == "Close")
+                         << cancel;
+                     EXPECT_TRUE(
+                         SaveScreenshot(dialog, ("dialog-" + std::to_string(id) + ".bmp").c_str()));
+                     EndDialog(dialog, IDOK);
+                 });
     }
     // The controls come from the side-by-side assembly of version 6, as the manifest asks.
     char path[MAX_PATH] = "";
@@ -68,19 +75,22 @@ TEST(Dialogs, EveryTemplateOpensTidilyAndEscapeOnlyCloses) {
 
 TEST(Prompts, KeepWhatTheUserTypedWholeAndStoreNothingWhenTheUserBacksOut) {
     testing_support::ScopedPrefs prefs;
-    HostWindow host;
-    auto answer = [&](CMyBaseDialog& prompt, const char* title, const std::function<void(HWND)>& script) {
-        return RunModal([&] { return prompt.DoModal(host.ownerWindow()); }, title, script);
+    auto answer = [&](CMyBaseDialog& prompt, const char* title,
+                      const std::function<void(HWND)>& script) {
+        return RunModal([&] { return prompt.DoModal(nullptr); }, title, script);
     };
     const char* const account = "USERPREFS/Home";
     CGetPassDlg saved("Home"), unsaved("Home"), cancelled("Home"), closed("Home");
-    EXPECT_EQ(answer(saved, "Enter Password", [](HWND d) {
-                  EXPECT_EQ(GetFocus(), GetDlgItem(d, IDC_PROMPT_EDIT));
-                  EXPECT_TRUE(GetWindowLongA(GetDlgItem(d, IDC_PROMPT_EDIT), GWL_STYLE) & ES_PASSWORD);
-                  SetText(d, IDC_PROMPT_EDIT, " s3cret ");
-                  ClickButton(d, IDC_SAVE_PASSWORD);
-                  ClickButton(d, IDOK);
-              }), IDOK);
+    EXPECT_EQ(answer(saved, "Enter Password",
+                     [](HWND d) {
+                         EXPECT_EQ(GetFocus(), GetDlgItem(d, IDC_PROMPT_EDIT));
+                         EXPECT_TRUE(GetWindowLongA(GetDlgItem(d, IDC_PROMPT_EDIT), GWL_STYLE) &
+                                     ES_PASSWORD);
+                         SetText(d, IDC_PROMPT_EDIT, " s3cret ");
+                         ClickButton(d, IDC_SAVE_PASSWORD);
+                         ClickButton(d, IDOK);
+                     }),
+              IDOK);
     EXPECT_EQ(saved.m_password, " s3cret "); // untrimmed: the caller trims
     EXPECT_EQ(GetPrefString(account, "WORD", ""), " s3cret ");
     answer(unsaved, "Enter Password", [](HWND d) { // not saved: the stored one is erased
@@ -91,22 +101,29 @@ TEST(Prompts, KeepWhatTheUserTypedWholeAndStoreNothingWhenTheUserBacksOut) {
     EXPECT_EQ(GetPrefString(account, "WORD", "absent"), "");
 
     // Cancel, Escape and the close box store nothing.
-    EXPECT_EQ(answer(cancelled, "Enter Password", [](HWND d) {
-                  SetText(d, IDC_PROMPT_EDIT, "s3cret");
-                  ClickButton(d, IDC_SAVE_PASSWORD);
-                  ClickButton(d, IDCANCEL);
-              }), IDCANCEL);
+    EXPECT_EQ(answer(cancelled, "Enter Password",
+                     [](HWND d) {
+                         SetText(d, IDC_PROMPT_EDIT, "s3cret");
+                         ClickButton(d, IDC_SAVE_PASSWORD);
+                         ClickButton(d, IDCANCEL);
+                     }),
+              IDCANCEL);
     CGetUserNameDlg user("Home");
-    EXPECT_EQ(answer(user, "Enter Username", [](HWND d) {
-                  SetText(d, IDC_PROMPT_EDIT, "anna");
-                  PostMessageA(GetDlgItem(d, IDC_PROMPT_EDIT), WM_KEYDOWN, VK_ESCAPE, 0);
-              }), IDCANCEL);
-    EXPECT_EQ(answer(closed, "Enter Password", [](HWND d) {
-                  SetText(d, IDC_PROMPT_EDIT, "s3cret");
-                  PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-              }), IDCANCEL);
+    EXPECT_EQ(answer(user, "Enter Username",
+                     [](HWND d) {
+                         SetText(d, IDC_PROMPT_EDIT, "anna");
+                         PostMessageA(GetDlgItem(d, IDC_PROMPT_EDIT), WM_KEYDOWN, VK_ESCAPE, 0);
+                     }),
+              IDCANCEL);
+    EXPECT_EQ(answer(closed, "Enter Password",
+                     [](HWND d) {
+                         SetText(d, IDC_PROMPT_EDIT, "s3cret");
+                         PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+                     }),
+              IDCANCEL);
     EXPECT_EQ(GetPrefInt(account, "WORDSAVED", -1), 0);
-    EXPECT_EQ(GetPrefString(account, "WORD", "absent") + GetPrefString(account, "USER", "absent"), "absent");
+    EXPECT_EQ(GetPrefString(account, "WORD", "absent") + GetPrefString(account, "USER", "absent"),
+              "absent");
 
     // Longer than the 259 characters a fixed buffer keeps: a cut command could name another file.
     CSITECommandDlg site;

@@ -23,16 +23,19 @@ struct LayoutTest : MainWindowTest {
     // the window's rectangle, the remote list's first column.
     std::string layoutText() const {
         std::string text;
-        for (HWND pane : {win->m_leftTree.window(), win->m_leftList.window(), win->m_rightTree.window(),
-                          win->m_rightList.window(), win->m_traceBar.m_hWnd}) {
+        for (HWND pane :
+             {win->m_leftTree.window(), win->m_leftList.window(), win->m_rightTree.window(),
+              win->m_rightList.window(), win->m_traceBar.m_hWnd}) {
             RECT rect = childRect(pane);
-            text += pane == win->m_traceBar.m_hWnd ? FormatString("trace %ld-%ld ", rect.top, rect.bottom)
-                                                   : FormatString("%ld-%ld ", rect.left, rect.right);
+            text += pane == win->m_traceBar.m_hWnd
+                        ? FormatString("trace %ld-%ld ", rect.top, rect.bottom)
+                        : FormatString("%ld-%ld ", rect.left, rect.right);
         }
         RECT frame = {};
         GetWindowRect(win->m_hWnd, &frame);
-        return text + FormatString("window %ld,%ld,%ld,%ld column %d", frame.left, frame.top, frame.right,
-                                   frame.bottom, ListView_GetColumnWidth(win->m_rightList.window(), 0));
+        return text + FormatString("window %ld,%ld,%ld,%ld column %d", frame.left, frame.top,
+                                   frame.right, frame.bottom,
+                                   ListView_GetColumnWidth(win->m_rightList.window(), 0));
     }
     // Press, move in steps, release: the messages a mouse sends, posted.
     void drag(int x, int y, int toX, int toY) {
@@ -48,7 +51,8 @@ struct LayoutTest : MainWindowTest {
         POINT point = {x, y};
         ClientToScreen(win->m_hWnd, &point);
         SetCursorPos(point.x, point.y);
-        SendMessageA(win->m_hWnd, WM_SETCURSOR, WPARAM(win->m_hWnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        SendMessageA(win->m_hWnd, WM_SETCURSOR, WPARAM(win->m_hWnd),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         return GetCursor() == LoadCursorA(nullptr, cursor);
     }
 };
@@ -59,7 +63,8 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestartAndBarsFollo
     PumpPending();
     const int traceTop = childRect(win->m_traceBar.m_hWnd).top, paneY = traceTop - 100;
     EXPECT_EQ(layoutText().substr(0, 26), "0-197 203-397 403-597 603-") << layoutText();
-    EXPECT_TRUE(sizingCursorAt(200, paneY, IDC_SIZEWE) && sizingCursorAt(400, traceTop - 3, IDC_SIZENS));
+    EXPECT_TRUE(sizingCursorAt(200, paneY, IDC_SIZEWE) &&
+                sizingCursorAt(400, traceTop - 3, IDC_SIZENS));
     drag(200, paneY, 150, paneY);                // splitter 0: 50 to the left
     drag(350, paneY, 450, paneY);                // splitter 1: 100 to the right
     drag(1, paneY, 300, paneY);                  // not on a splitter: nothing moves
@@ -70,7 +75,8 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestartAndBarsFollo
     RECT client = {};
     GetClientRect(win->m_hWnd, &client);
     EXPECT_EQ(dragged.substr(0, dragged.find("window")),
-              FormatString("0-147 153-447 453-453 459-%ld trace %d-%d ", client.right, traceTop - 60, traceTop + 100));
+              FormatString("0-147 153-447 453-453 459-%ld trace %d-%d ", client.right,
+                           traceTop - 60, traceTop + 100));
     start();
     EXPECT_EQ(layoutText(), dragged);
     EXPECT_TRUE(SaveScreenshot(win->m_hWnd, "layout-after-restart.bmp"));
@@ -83,7 +89,9 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestartAndBarsFollo
         RECT toolbar = childRect(win->m_toolBar.m_hWnd), status = childRect(win->m_hStatus);
         RECT bar = childRect(win->m_traceBar.m_hWnd), list = childRect(win->m_rightList.window());
         EXPECT_GE(toolbar.right - toolbar.left, client.right - 2) << size.cx; // inside the edge
-        EXPECT_TRUE(status.right - status.left == client.right && bar.right - bar.left == client.right) << size.cx;
+        EXPECT_TRUE(status.right - status.left == client.right &&
+                    bar.right - bar.left == client.right)
+            << size.cx;
         EXPECT_TRUE(list.right == client.right && list.bottom < status.top) << size.cx;
     }
     SendMessageA(win->m_hWnd, WM_MENUSELECT, MAKEWPARAM(ID_LOGON, MF_HILITE), 0);
@@ -128,11 +136,13 @@ TEST_F(LayoutTest, SizesFollowTheScreensDpi) {
     EXPECT_FALSE(sizingCursorAt(306, paneY, IDC_SIZEWE));
     // Moved to a 96-DPI screen: the system suggests a rectangle, the sizes go back.
     RECT suggested = {60, 50, 860, 650};
-    SendMessageA(win->m_hWnd, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageA(win->m_hWnd, WM_DPICHANGED, MAKEWPARAM(96, 96),
+                 reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(win->m_splitterW[0], 200);
     EXPECT_EQ(width(), 800);
     SendMessageA(win->m_hWnd, WM_CLOSE, 0, 0);
-    EXPECT_EQ(GetPrefString(PREFS_SECTION, "SPLITTERW0", "") + GetPrefString(PREFS_SECTION, "TRACEH", "") +
+    EXPECT_EQ(GetPrefString(PREFS_SECTION, "SPLITTERW0", "") +
+                  GetPrefString(PREFS_SECTION, "TRACEH", "") +
                   GetPrefString(PREFS_SECTION, "MainWndW", ""),
               "200100800");
 }
@@ -158,7 +168,8 @@ TEST_F(LayoutTest, HelpMenuOpensThePagesBesideTheProgramAndAbout) {
     command(ID_HELP_SUPPORT);
     std::string url = "file:///" + page;
     std::replace(url.begin(), url.end(), '\\', '/');
-    EXPECT_EQ(g_opened, (std::vector<std::string>{"owned 1 " + page, "unowned 3 " + url + "#getting-help"}));
+    EXPECT_EQ(g_opened,
+              (std::vector<std::string>{"owned 1 " + page, "unowned 3 " + url + "#getting-help"}));
 
     g_shellResult = 2; // SE_ERR_FNF: a page that cannot be opened is said so, with its path
     {
@@ -169,13 +180,14 @@ TEST_F(LayoutTest, HelpMenuOpensThePagesBesideTheProgramAndAbout) {
     CMyMainWnd::s_shellOpen = ShellExecuteA;
     // About closes with Escape and with OK (RunModal fails a dialog that stays open).
     for (bool escape : {true, false}) {
-        RunModal([&] { return command(ID_ABOUT); }, "About Tarnwick", [&](HWND dialog) {
-            EXPECT_EQ(GetText(dialog, IDC_ABOUT_VERSION), "Tarnwick Version 2.302");
-            if (escape)
-                PostMessageA(GetFocus() ? GetFocus() : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-            else
-                ClickButton(dialog, IDOK);
-        });
+        RunModal([&] { return command(ID_ABOUT); }, "About Tarnwick",
+                 [&](HWND dialog) {
+                     EXPECT_EQ(GetText(dialog, IDC_ABOUT_VERSION), "Tarnwick Version 2.302");
+                     if (escape)
+                         PostMessageA(GetFocus() ? GetFocus() : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+                     else
+                         ClickButton(dialog, IDOK);
+                 });
     }
 }
 

@@ -11,7 +11,8 @@ using namespace ui_journey;
 
 namespace {
 
-struct ServersAndModes : MainWindowTest, ::testing::WithParamInterface<std::tuple<const char*, bool>> {};
+struct ServersAndModes : MainWindowTest,
+                         ::testing::WithParamInterface<std::tuple<const char*, bool>> {};
 
 TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection) {
     const bool vsftpd = CString(std::get<0>(GetParam())) == "vsftpd";
@@ -20,7 +21,8 @@ TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection)
     useServer(*server, std::get<1>(GetParam()));
     for (const char* folder : {"share", "share/docs", "empty"})
         ASSERT_TRUE(CreateDirectoryA(server->file(folder).c_str(), nullptr));
-    ASSERT_TRUE(WriteFile(server->file("top.txt"), "top") && WriteFile(server->file("share/a.txt"), "a"));
+    ASSERT_TRUE(WriteFile(server->file("top.txt"), "top") &&
+                WriteFile(server->file("share/a.txt"), "a"));
     const std::string one = testing_support::RandomBytes(700000, 7), two = "two\r\nlines\n";
     ASSERT_TRUE(WriteFile(local.file("one.bin"), one) && WriteFile(local.file("two.txt"), two));
     CString last = local.path(); // stored with doubled backslashes, as older versions wrote it
@@ -37,9 +39,12 @@ TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection)
     // A click in the trace list does not take the shortcut keys away from the window.
     Click(win->m_traceBar.m_list.window(), 20, 30);
     EXPECT_TRUE(pressKey('L', true));
-    ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("top.txt") >= 0; })) << trace();
-    EXPECT_TRUE(traceHas("USER " + server->user()) && traceHas("Logging into account Local")) << trace();
-    EXPECT_FALSE(traceHas("PASS") || traceHas("Command State Change")) << trace(); // level 9 never shows
+    ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("top.txt") >= 0; }))
+        << trace();
+    EXPECT_TRUE(traceHas("USER " + server->user()) && traceHas("Logging into account Local"))
+        << trace();
+    EXPECT_FALSE(traceHas("PASS") || traceHas("Command State Change"))
+        << trace();                               // level 9 never shows
     EXPECT_EQ(trace().find('\r'), CString::npos); // lines shown without their CR LF
     EXPECT_EQ(statusText(), "Ready");
     std::vector<CString> folders = children(tree.getRoot());
@@ -74,22 +79,30 @@ TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection)
         SendMessageA(win->m_rightList.window(), LVM_EDITLABELA, remoteRow("top.txt"), 0));
     SetWindowTextA(editor, "renamed.txt");
     SendMessageA(editor, WM_KEYDOWN, VK_RETURN, 0);
-    ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("renamed.txt") >= 0 && remoteRow("top.txt") < 0; }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return idle() && remoteRow("renamed.txt") >= 0 && remoteRow("top.txt") < 0; }));
     EXPECT_EQ(ReadFile(server->file("renamed.txt")), "top");
 
     // Every local file sent, then every remote file (not the folders) retrieved.
     win->m_leftList.selectAll();
     command(ID_SEND);
-    ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("one.bin") >= 0 && remoteRow("two.txt") >= 0; }));
-    EXPECT_TRUE(ReadFile(server->file("one.bin")) == one && ReadFile(server->file("two.txt")) == two);
-    EXPECT_TRUE(SaveScreenshot(win->m_hWnd, (std::get<0>(GetParam()) + CString("-sent.bmp")).c_str()));
-    ASSERT_TRUE(DeleteFileA(local.file("one.bin").c_str()) && DeleteFileA(local.file("two.txt").c_str()));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return idle() && remoteRow("one.bin") >= 0 && remoteRow("two.txt") >= 0; }));
+    EXPECT_TRUE(ReadFile(server->file("one.bin")) == one &&
+                ReadFile(server->file("two.txt")) == two);
+    EXPECT_TRUE(PumpUntil([] { return TransferMeterSampler().maxBytesPerSec() > 0; }))
+        << "no meter sample";
+    EXPECT_TRUE(
+        SaveScreenshot(win->m_hWnd, (std::get<0>(GetParam()) + CString("-sent.bmp")).c_str()));
+    ASSERT_TRUE(DeleteFileA(local.file("one.bin").c_str()) &&
+                DeleteFileA(local.file("two.txt").c_str()));
     command(ID_REFRESH_LOCAL);
     EXPECT_EQ(win->m_leftList.getItemCount(), 0);
     win->m_rightList.selectAll();
     command(ID_RETRIEVE);
-    ASSERT_TRUE(PumpUntil([&] { return idle() && localRow("one.bin") >= 0 && localRow("renamed.txt") >= 0; }))
-        << "the local list was not refreshed after the download";
+    ASSERT_TRUE(PumpUntil([&] {
+        return idle() && localRow("one.bin") >= 0 && localRow("renamed.txt") >= 0;
+    })) << "the local list was not refreshed after the download";
     EXPECT_TRUE(ReadFile(local.file("one.bin")) == one && ReadFile(local.file("two.txt")) == two);
     EXPECT_EQ(localRow("share"), -1);
 
@@ -104,7 +117,8 @@ TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServersAndModes,
-                         ::testing::Combine(::testing::Values("pyftpdlib", "vsftpd"), ::testing::Bool()));
+                         ::testing::Combine(::testing::Values("pyftpdlib", "vsftpd"),
+                                            ::testing::Bool()));
 
 // Each shortcut reaches the window's commands with the focus in any pane or in the trace list;
 // a label being edited keeps Ctrl+X for itself.
@@ -112,21 +126,27 @@ TEST_F(MainWindowTest, ShortcutKeysReachTheWindowWhereverTheFocusIs) {
     start();
     static std::vector<int> received; // recorded here instead of being carried out
     static WNDPROC original = nullptr;
-    original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-        win->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) {
-            return m == WM_COMMAND ? (received.push_back(LOWORD(wp)), LRESULT(0))
-                                   : CallWindowProcA(original, w, m, wp, lp);
-        })));
+    original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(win->m_hWnd, GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) {
+                              return m == WM_COMMAND ? (received.push_back(LOWORD(wp)), LRESULT(0))
+                                                     : CallWindowProcA(original, w, m, wp, lp);
+                          })));
     const struct {
         UINT key;
         bool control, shift;
         int command;
-    } keys[] = {{'L', true, false, ID_LOGON},          {'Q', true, false, ID_CLOSE_CONNECTION},
-                {'X', true, false, ID_ABORT},          {'A', true, false, ID_ACCOUNT_MANAGER},
-                {'S', true, false, ID_REMOTE_SEARCH},  {VK_F5, false, false, ID_REFRESH_LOCAL},
-                {VK_F5, true, false, ID_REFRESH_REMOTE}, {VK_RETURN, true, true, ID_RESUME}};
-    for (HWND place : {win->m_leftTree.window(), win->m_leftList.window(), win->m_rightTree.window(),
-                       win->m_rightList.window(), win->m_traceBar.m_list.window()}) {
+    } keys[] = {{'L', true, false, ID_LOGON},
+                {'Q', true, false, ID_CLOSE_CONNECTION},
+                {'X', true, false, ID_ABORT},
+                {'A', true, false, ID_ACCOUNT_MANAGER},
+                {'S', true, false, ID_REMOTE_SEARCH},
+                {VK_F5, false, false, ID_REFRESH_LOCAL},
+                {VK_F5, true, false, ID_REFRESH_REMOTE},
+                {VK_RETURN, true, true, ID_RESUME}};
+    for (HWND place :
+         {win->m_leftTree.window(), win->m_leftList.window(), win->m_rightTree.window(),
+          win->m_rightList.window(), win->m_traceBar.m_list.window()}) {
         for (const auto& key : keys) {
             SetFocus(place);
             received.clear();
@@ -135,7 +155,8 @@ TEST_F(MainWindowTest, ShortcutKeysReachTheWindowWhereverTheFocusIs) {
         }
     }
     win->m_rightList.addItem("name.txt", "", false);
-    HWND editor = reinterpret_cast<HWND>(SendMessageA(win->m_rightList.window(), LVM_EDITLABELA, 0, 0));
+    HWND editor =
+        reinterpret_cast<HWND>(SendMessageA(win->m_rightList.window(), LVM_EDITLABELA, 0, 0));
     SetFocus(editor);
     received.clear();
     EXPECT_FALSE(pressKey('X', true));

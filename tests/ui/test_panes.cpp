@@ -1,18 +1,8 @@
-// The list and tree bases and the trace bar, driven through their real controls in a host
-// window standing in for the main window.
-#include "mainwnd/CTraceBar.h"
-#include "net/TransferMeter.h"
-#include "panes/CBaseList.h"
-#include "panes/CMyBaseTree.h"
-#include "res/resource.h"
-#include "tests/support/TestSupport.h"
-#include "tests/ui/UiHarness.h"
+// The list and tree bases and the trace bar, driven through their real controls in the main
+// window.
+#include "tests/ui/MainWindowJourney.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-
-using namespace ui_test;
+using namespace ui_journey;
 
 namespace {
 
@@ -23,7 +13,9 @@ public:
         insertColumn(1, "Details", LVCFMT_LEFT, 100, 1);
     }
     void onContextMenu(int x, int y) override { menus.push_back({x, y}); }
-    int compare(int rowA, int rowB) const { return compareRows(getItemData(rowA), getItemData(rowB)); }
+    int compare(int rowA, int rowB) const {
+        return compareRows(getItemData(rowA), getItemData(rowB));
+    }
     using CBaseList::setNumber;
     std::vector<POINT> menus;
 };
@@ -37,13 +29,6 @@ public:
     std::vector<HTREEITEM> menuSelections;
 };
 
-std::vector<CString> rows(const CBaseList& list) {
-    std::vector<CString> out;
-    for (int row = 0; row < list.getItemCount(); ++row)
-        out.push_back(list.getItemText(row, 0));
-    return out;
-}
-
 HWND header(const CBaseList& list) {
     return reinterpret_cast<HWND>(SendMessageA(list.window(), LVM_GETHEADER, 0, 0));
 }
@@ -54,68 +39,57 @@ void clickHeader(const CBaseList& list, int column) {
     Click(header(list), (item.left + item.right) / 2, (item.top + item.bottom) / 2);
 }
 
-struct PaneTest : ::testing::Test {
-    HostWindow host;
-    ProbeList list;
-    void SetUp() override {
-        ASSERT_TRUE(list.create(&host));
-        MoveWindow(list.window(), 10, 10, 400, 300, TRUE);
-    }
-};
+using PaneTest = MainWindowTest;
 
-TEST_F(PaneTest, AListSortsByItsHeaderAndComparesRecordsSoundly) {
+TEST_F(PaneTest, ListsSortAndCompareSoundlyMenusOpenOnceAndAGoneListHearsNothing) {
+    start();
+    ProbeList list;
+    ASSERT_TRUE(list.create(win.get()));
+    MoveWindow(list.window(), 10, 10, 400, 300, TRUE);
     for (const char* file : {"beta.txt", "Alpha.txt", "gamma.txt"})
         list.addItem(file, "file", false);
     for (const char* folder : {"Docs", "apps"})
         list.addItem(folder, "folder", true);
     clickHeader(list, 0); // downwards: files before folders
-    EXPECT_EQ(rows(list), (std::vector<CString>{"gamma.txt", "beta.txt", "Alpha.txt", "Docs", "apps"}));
+    EXPECT_EQ(names(list),
+              (std::vector<CString>{"gamma.txt", "beta.txt", "Alpha.txt", "Docs", "apps"}));
     clickHeader(list, 0); // upwards: folders first, without regard to case
-    EXPECT_EQ(rows(list), (std::vector<CString>{"apps", "Docs", "Alpha.txt", "beta.txt", "gamma.txt"}));
-
+    EXPECT_EQ(names(list),
+              (std::vector<CString>{"apps", "Docs", "Alpha.txt", "beta.txt", "gamma.txt"}));
     // Equal keys compare equal whichever way round; sizes beyond 4 GiB keep their order.
     list.deleteAllItems();
-    for (auto row : {std::pair<const char*, uint64_t>{"readme", 0}, {"README", 0}, {"small", 10},
+    for (auto row : {std::pair<const char*, uint64_t>{"readme", 0},
+                     {"README", 0},
+                     {"small", 10},
                      {"big", 5000000000ull}})
         list.setNumber(list.addItem(row.first, "", false), row.second);
-    EXPECT_EQ(list.compare(0, 1), 0);
-    EXPECT_EQ(list.compare(1, 0), 0);
+    EXPECT_TRUE(list.compare(0, 1) == 0 && list.compare(1, 0) == 0);
     clickHeader(list, 1);
-    EXPECT_EQ(rows(list)[0], "big");
-    EXPECT_EQ(rows(list)[1], "small");
-    EXPECT_EQ(list.compare(2, 3) | list.compare(3, 2), 0);
-
-    EXPECT_TRUE(list.create(&host));
+    EXPECT_EQ(names(list)[0] + names(list)[1], "bigsmall");
+    EXPECT_TRUE(list.compare(2, 3) == 0 && list.compare(3, 2) == 0);
+    EXPECT_TRUE(list.create(win.get()));
     EXPECT_EQ(Header_GetItemCount(header(list)), 2) << "a second create added columns";
-    // Widths are stored as at 96 DPI, so a width saved on one screen restores right on another.
-    testing_support::ScopedEnv dpi("TARNWICK2_DPI", "192");
-    ProbeList large;
-    ASSERT_TRUE(large.create(&host));
-    EXPECT_EQ(SendMessageA(large.window(), LVM_GETCOLUMNWIDTH, 0, 0), 320);
-    EXPECT_EQ(large.columnWidth(0), 160);
-}
 
-TEST_F(PaneTest, ContextMenusOpenOnceWhereTheUserAsksAndAGoneListHearsNothing) {
+    list.deleteAllItems();
     list.addItem("file.txt", "", false);
     Click(list.window(), 50, 60, true);
     POINT clicked = {50, 60};
     ClientToScreen(list.window(), &clicked);
-    ASSERT_EQ(list.menus.size(), 1u);
-    EXPECT_TRUE(list.menus[0].x == clicked.x && list.menus[0].y == clicked.y);
     // The context-menu key: at the selected row, not at (-1, -1).
-    ListView_SetItemState(list.window(), 0, LVIS_SELECTED, LVIS_SELECTED);
-    SendMessageA(list.window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list.window()), MAKELPARAM(-1, -1));
+    select(list, 0);
+    SendMessageA(list.window(), WM_CONTEXTMENU, WPARAM(list.window()), MAKELPARAM(-1, -1));
     RECT bounds;
     GetWindowRect(list.window(), &bounds);
     ASSERT_EQ(list.menus.size(), 2u);
+    EXPECT_TRUE(list.menus[0].x == clicked.x && list.menus[0].y == clicked.y);
     EXPECT_TRUE(PtInRect(&bounds, list.menus[1]));
 
     // A tree's menu acts on the selection it found, then the clicked node is selected.
     ProbeTree tree;
-    ASSERT_TRUE(tree.create(&host));
+    ASSERT_TRUE(tree.create(win.get()));
     MoveWindow(tree.window(), 420, 10, 300, 300, TRUE);
-    HTREEITEM root = tree.insertItem("/", 0, 0, nullptr);
-    HTREEITEM first = tree.insertItem("first", 0, 0, root), second = tree.insertItem("second", 0, 0, root);
+    HTREEITEM root = tree.insertItem("/", 0, 0, nullptr), first = tree.insertItem("1", 0, 0, root);
+    HTREEITEM second = tree.insertItem("2", 0, 0, root);
     tree.expand(root, TVE_EXPAND);
     tree.selectItem(first);
     RECT node = {};
@@ -128,47 +102,40 @@ TEST_F(PaneTest, ContextMenusOpenOnceWhereTheUserAsksAndAGoneListHearsNothing) {
     HWND control = nullptr;
     {
         ProbeList shortLived;
-        ASSERT_TRUE(shortLived.create(&host));
+        ASSERT_TRUE(shortLived.create(win.get()));
         control = shortLived.window();
     }
     EXPECT_EQ(CBaseList::fromHandle(control), nullptr);
-    SendMessageA(control, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control), MAKELPARAM(5, 5));
+    SendMessageA(control, WM_CONTEXTMENU, WPARAM(control), MAKELPARAM(-1, -1));
     EXPECT_TRUE(IsWindow(control)); // back on its own procedure: nobody was called
+
+    // Widths are stored as at 96 DPI, so a width saved on one screen restores right on another.
+    testing_support::ScopedEnv dpi("TARNWICK2_DPI", "192");
+    ProbeList large;
+    ASSERT_TRUE(large.create(win.get()));
+    EXPECT_EQ(SendMessageA(large.window(), LVM_GETCOLUMNWIDTH, 0, 0), 320);
+    EXPECT_EQ(large.columnWidth(0), 160);
 }
 
-TEST(TraceBar, ShowsLevelsUpToFiveNewestFirstStartsAfreshWhenFullAndMetersOnItsOwn) {
-    HostWindow host;
-    CTraceBar bar;
-    ASSERT_TRUE(bar.create(&host));
-    bar.move(0, 250, 800, 150);
+TEST_F(PaneTest, TheTraceShowsLevelsUpToFiveNewestFirstAndStartsAfreshWhenFull) {
+    start();
+    CTraceBar& bar = win->m_traceBar;
+    bar.clear();
     for (int level : {1, 2, 8, 9, 5})
         bar.addLine(FormatString("level %d", level), level);
-    EXPECT_EQ(rows(bar.m_list), (std::vector<CString>{"level 5", "level 2", "level 1"}));
-    HWND barHeader = header(bar.m_list);
-    Click(barHeader, 20, 5); // lines without records are all kept
-    EXPECT_EQ(bar.m_list.getItemCount(), 3);
-    EXPECT_TRUE(ChoosePopupItem([&] { Click(bar.m_list.window(), 40, 40, true); }, 0, nullptr));
-    EXPECT_EQ(host.commands, std::vector<int>{ID_CLEAR_TRACE});
-
+    EXPECT_EQ(trace(), "\nlevel 1\nlevel 2\nlevel 5\n"); // oldest first
+    EXPECT_TRUE(ChoosePopupItem([&] { Click(bar.m_list.window(), 40, 40, true); }, 0));
+    EXPECT_EQ(bar.m_list.getItemCount(), 0) << "Clear did not reach the window";
     // Full at 1001 rows: the next line, even one not shown, empties the list first. Filled
     // hidden: Wine repaints a visible list's scroll bar at every insertion.
-    for (int hidden : {2, 9}) {
+    ShowWindow(bar.m_list.window(), SW_HIDE);
+    for (int level : {2, 9}) {
+        for (int i = 0; i <= CTraceBar::kMaxRows; ++i)
+            bar.addLine(i < CTraceBar::kMaxRows ? "old" : "next",
+                        i < CTraceBar::kMaxRows ? 2 : level);
+        EXPECT_EQ(trace(), level == 2 ? "\nnext\n" : "\n");
         bar.clear();
-        ShowWindow(bar.m_list.window(), SW_HIDE);
-        for (int i = 0; i < CTraceBar::kMaxRows; ++i)
-            bar.addLine(FormatString("line %d", i), 2);
-        ShowWindow(bar.m_list.window(), SW_SHOW);
-        ASSERT_EQ(bar.m_list.getItemCount(), 1001);
-        bar.addLine("next", hidden);
-        EXPECT_EQ(rows(bar.m_list), hidden == 2 ? std::vector<CString>{"next"} : std::vector<CString>{});
     }
-
-    addBytes(250000);
-    // The first tick opens a period holding the bytes, the next closes it.
-    ASSERT_TRUE(PumpUntil([] { return !TransferMeterSampler().samples().empty(); }));
-    EXPECT_GT(TransferMeterSampler().maxBytesPerSec(), 0);
-    EXPECT_EQ(TakeMeterBytes(), 0); // the meter took the count
-    EXPECT_TRUE(SaveScreenshot(host.ownerWindow(), "tracebar.bmp"));
 }
 
 } // namespace

@@ -30,7 +30,8 @@ bool runUnix(const char* program, const CString& path, const char* suffix) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                  &startup, &process);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return started;
@@ -68,7 +69,8 @@ struct TransferJourney : MainWindowTest {
         return lines;
     }
     // What uploading folder into remote must send, in the file system's order, links left out.
-    static void expectedUpload(const CString& folder, const CString& remote, std::vector<CString>& lines) {
+    static void expectedUpload(const CString& folder, const CString& remote,
+                               std::vector<CString>& lines) {
         lines.push_back("MKD " + remote);
         for (const LocalEntry& entry : ReadLocalFolder(folder)) {
             if (entry.isDir && !entry.isLink)
@@ -86,15 +88,18 @@ struct TransferJourney : MainWindowTest {
 TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFilesOpen) {
     auto server = rig::StartPyftpdlib();
     ASSERT_TRUE(server->ok()) << server->error();
-    ASSERT_TRUE(WriteFile(server->file("a.txt"), "plain") && CreateDirectoryA(server->file("in").c_str(), nullptr));
+    ASSERT_TRUE(WriteFile(server->file("a.txt"), "plain") &&
+                CreateDirectoryA(server->file("in").c_str(), nullptr));
     ASSERT_TRUE(runUnix("Z:\\bin\\touch", server->file("a.txt"), " "));
     for (const char* folder : {"Up", "Up\\Sub", "Up\\Empty"})
         ASSERT_TRUE(CreateDirectoryA(local.file(folder).c_str(), nullptr));
-    for (const char* name : {"Up\\a.txt", "Up\\z.txt", "Up\\Sub\\b.txt", "lone.txt", "x.tw2unknown"})
+    for (const char* name :
+         {"Up\\a.txt", "Up\\z.txt", "Up\\Sub\\b.txt", "lone.txt", "x.tw2unknown"})
         ASSERT_TRUE(WriteFile(local.file(name), name));
     // A link back to the folder above: followed, it would never end.
     ASSERT_TRUE(runUnix("Z:\\bin\\ln -s ..", local.file("Up\\Sub"), "/back"));
-    HANDLE big = CreateFileA(local.file("big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    HANDLE big = CreateFileA(local.file("big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             0, nullptr);
     LARGE_INTEGER fiveGiB;
     fiveGiB.QuadPart = 5LL << 30;
     EXPECT_TRUE(SetFilePointerEx(big, fiveGiB, nullptr, FILE_BEGIN) && SetEndOfFile(big));
@@ -104,7 +109,8 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     SetPrefString(PREFS_SECTION, "LASTDIR", local.path().c_str());
     start();
     command(ID_LOGON);
-    ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("a.txt ") >= 0 && remoteRow("a.txt") >= 0; }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return showsFolder("/") && remoteRow("a.txt ") >= 0 && remoteRow("a.txt") >= 0; }));
     EXPECT_EQ(win->m_leftList.getItemText(localRow("big.bin"), 1), "5368709120");
 
     select(win->m_leftList, localRow("Up"));
@@ -123,8 +129,10 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/in"); }));
     win->m_traceBar.clear();
     PostMessageA(win->m_rightList.window(), WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(makeFileList({local.file("lone.txt"), local.file("Up")})), 0);
-    ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("Up") >= 0 && remoteRow("lone.txt") >= 0; }));
+                 reinterpret_cast<WPARAM>(makeFileList({local.file("lone.txt"), local.file("Up")})),
+                 0);
+    ASSERT_TRUE(
+        PumpUntil([&] { return idle() && remoteRow("Up") >= 0 && remoteRow("lone.txt") >= 0; }));
     expected = {"TYPE I", "STOR /in/lone.txt"};
     expectedUpload(local.file("Up"), "/in/Up", expected);
     EXPECT_EQ(uploadLines(expected), expected);
@@ -145,7 +153,8 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     // Any length: the shell's paths come out whole.
     const CString longPath = "C:\\" + CString(300, 'd') + "\\" + CString(250, 'f') + ".txt";
     HGLOBAL memory = makeFileList({"C:\\short.txt", longPath});
-    EXPECT_EQ(DroppedPaths(static_cast<HDROP>(memory)), (std::vector<CString>{"C:\\short.txt", longPath}));
+    EXPECT_EQ(DroppedPaths(static_cast<HDROP>(memory)),
+              (std::vector<CString>{"C:\\short.txt", longPath}));
     GlobalFree(memory);
 
     // Of two names that differ by a trailing blank, the one chosen goes.
@@ -167,7 +176,8 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     {
         BoxAnswers question("Warning", {IDYES});
         command(ID_DELETE_DIR);
-        EXPECT_EQ(question.texts, std::vector<CString>{"Are you sure you want to delete the Directory\n/made"});
+        EXPECT_EQ(question.texts,
+                  std::vector<CString>{"Are you sure you want to delete the Directory\n/made"});
     }
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("made") < 0; }));
     EXPECT_FALSE(files::Exists(server->file("made")));
@@ -191,7 +201,8 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     // associated with warns.
     auto doubleClickLocal = [&](const char* name) {
         NMITEMACTIVATE click = {};
-        click.hdr = {win->m_leftList.window(), UINT_PTR(win->m_leftList.controlId()), UINT(NM_DBLCLK)};
+        click.hdr = {win->m_leftList.window(), UINT_PTR(win->m_leftList.controlId()),
+                     UINT(NM_DBLCLK)};
         click.iItem = localRow(name);
         select(win->m_leftList, click.iItem);
         SendMessageA(win->m_hWnd, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
@@ -202,14 +213,17 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     win->m_leftTree.selectItem(win->m_leftTree.getParent(win->m_leftTree.getSelection()));
     BoxAnswers warning("Warning", {IDOK});
     doubleClickLocal("x.tw2unknown");
-    EXPECT_EQ(warning.texts, std::vector<CString>{"There is no association with this file.\nPlease create one first"});
+    EXPECT_EQ(
+        warning.texts,
+        std::vector<CString>{"There is no association with this file.\nPlease create one first"});
 }
 
 // What the panes make of a listing exactly as the server sent it; then an abort in the middle
 // of a download keeps what arrived beside an untouched target, and the next Retrieve goes on
 // from there.
 TEST_F(TransferJourney, TheScriptedListingAndADownloadAbortedAndResumed) {
-    auto fake = rig::StartFake(std::string(reinterpret_cast<const char*>(kFakeDownload), kFakeDownload_size));
+    auto fake = rig::StartFake(
+        std::string(reinterpret_cast<const char*>(kFakeDownload), kFakeDownload_size));
     ASSERT_TRUE(fake->ok()) << fake->error();
     useServer(*fake);
     ASSERT_TRUE(WriteFile(local.file("f.bin"), "the old f.bin"));
@@ -223,7 +237,8 @@ TEST_F(TransferJourney, TheScriptedListingAndADownloadAbortedAndResumed) {
     const CMyRightTree& tree = win->m_rightTree;
     EXPECT_EQ(children(tree.getRoot()), std::vector<CString>{"sub"});
     EXPECT_EQ(children(child(tree.getRoot(), "sub")), std::vector<CString>{"???? Loading..."});
-    EXPECT_EQ(names(win->m_rightList), (std::vector<CString>{"sub", "link", "a.txt ", "a.txt", "f.bin"}));
+    EXPECT_EQ(names(win->m_rightList),
+              (std::vector<CString>{"sub", "link", "a.txt ", "a.txt", "f.bin"}));
     EXPECT_EQ(win->m_rightList.getItemText(1, 1), "lrwxrwxrwx 1 u g 3 Jan 01 10:00 link -> sub");
     EXPECT_EQ(win->m_rightList.getItemText(3, 1), "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt");
 
@@ -238,7 +253,8 @@ TEST_F(TransferJourney, TheScriptedListingAndADownloadAbortedAndResumed) {
     EXPECT_EQ(ReadFile(local.file("f.bin")), "the old f.bin");
 
     command(ID_RETRIEVE);
-    ASSERT_TRUE(PumpUntil([&] { return idle() && !files::Exists(part); })) << fake->transcript() << trace();
+    ASSERT_TRUE(PumpUntil([&] { return idle() && !files::Exists(part); }))
+        << fake->transcript() << trace();
     EXPECT_TRUE(ReadFile(local.file("f.bin")) == rig::PatternBytes(0, 90000));
     EXPECT_EQ(fake->transcript().find("* error"), std::string::npos) << fake->transcript();
 }

@@ -98,9 +98,10 @@ protected:
     }
     int remoteRow(const char* name) const { return row(win->m_rightList, name); }
     int localRow(const char* name) const { return row(win->m_leftList, name); }
-    static void select(CBaseList& list, int index) {
-        ListView_SetItemState(list.window(), -1, 0, LVIS_SELECTED);
-        ListView_SetItemState(list.window(), index, LVIS_SELECTED, LVIS_SELECTED);
+    static void select(HWND list, int index) {
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
     }
     std::vector<CString> children(HTREEITEM node) const {
         std::vector<CString> texts;

@@ -3,6 +3,7 @@
 // keys from every pane; a refused connection.
 #include "tests/ui/MainWindowJourney.h"
 
+#include "settings/Accounts.h"
 #include "tests/support/RawPeer.h"
 
 #include <tuple>
@@ -168,17 +169,56 @@ TEST_F(MainWindowTest, ShortcutKeysReachTheWindowWhereverTheFocusIs) {
     SetWindowLongPtrA(win->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
 }
 
-TEST_F(MainWindowTest, ARefusedConnectionOffersRetryAndCancelAborts) {
-    SetPrefInt("USERPREFS/Local", "PORT", testing_support::UnusedLoopbackPort());
+// A first start without an account: the log-on offers the manager, and the account made there
+// becomes the current one; its server refuses, the box offers Retry, Cancel aborts; the manager
+// then changes the current account however it ends.
+TEST_F(MainWindowTest, AFirstStartMakesAnAccountWhoseRefusedConnectionIsCancelled) {
+    SetPrefString(PREFS_SECTION, "ACCOUNTS", "");
+    SetPrefString(PREFS_SECTION, "DEFAULT", "");
     start();
-    BoxAnswers box("Tarnwick", {IDCANCEL});
-    command(ID_LOGON);
-    ASSERT_TRUE(PumpUntil([&] { return traceHas("Abort complete"); })) << trace();
-    ASSERT_EQ(box.texts.size(), 1u);
-    EXPECT_NE(box.texts[0].find("FTP error"), CString::npos) << box.texts[0];
-    EXPECT_NE(box.texts[0].find("Could Not Connect To Server!"), CString::npos) << box.texts[0];
-    EXPECT_FALSE(win->m_bConnected);
-    EXPECT_EQ(win->m_queue.pendingCount(), 0u);
+    const CString port = FormatString("%d", testing_support::UnusedLoopbackPort());
+    auto title = [&] {
+        char text[256] = {};
+        GetWindowTextA(win->m_hWnd, text, sizeof text);
+        return CString(text);
+    };
+    {
+        BoxAnswers question("Tarnwick", {IDYES});
+        RunModal([&] { return command(ID_LOGON); }, "Accounts",
+                 [&](HWND m) {
+                     RunModal([&] { return ClickButton(m, IDC_ACCOUNTS_ADD), INT_PTR(0); },
+                              "Preferences",
+                              [&](HWND d) {
+                                  SetText(d, IDC_ACC_NAME, "Local");
+                                  SetText(d, IDC_ACC_SERVER, "127.0.0.1");
+                                  SetText(d, IDC_ACC_PORT, port);
+                                  ClickButton(d, IDOK);
+                              });
+                     ClickButton(m, IDOK);
+                 });
+        EXPECT_NE((question.texts.empty() ? "" : question.texts[0]).find("account manager"),
+                  CString::npos);
+    }
+    EXPECT_EQ(title(), "Tarnwick2 - Local");
+    {
+        BoxAnswers box("Tarnwick", {IDCANCEL});
+        command(ID_LOGON);
+        ASSERT_TRUE(PumpUntil([&] { return traceHas("Abort complete"); })) << trace();
+        ASSERT_EQ(box.texts.size(), 1u);
+        EXPECT_NE(box.texts[0].find("FTP error"), CString::npos) << box.texts[0];
+        EXPECT_NE(box.texts[0].find("Could Not Connect To Server!"), CString::npos) << box.texts[0];
+        EXPECT_TRUE(!win->m_bConnected && win->m_queue.pendingCount() == 0);
+    }
+    AddAccountToList("Work");
+    RunModal([&] { return command(ID_ACCOUNT_MANAGER); }, "Accounts",
+             [&](HWND m) {
+                 select(GetDlgItem(m, IDC_ACCOUNTS_LIST), 0); // the newest, Work
+                 ClickButton(m, IDC_ACCOUNTS_DEFAULT);
+                 SetText(m, IDC_ACCOUNTS_ANONNAME, "escaped@");
+                 PostMessageA(GetDlgItem(m, IDC_ACCOUNTS_ANONNAME), WM_KEYDOWN, VK_ESCAPE, 0);
+             });
+    EXPECT_EQ(GetPrefString(PREFS_SECTION, "ANOYMOUSNAME", "x"), ""); // as the first OK left it
+    EXPECT_EQ(title(), "Tarnwick2 - Work");
 }
 
 } // namespace

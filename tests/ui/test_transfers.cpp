@@ -113,7 +113,7 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
         [&] { return showsFolder("/") && remoteRow("a.txt ") >= 0 && remoteRow("a.txt") >= 0; }));
     EXPECT_EQ(win->m_leftList.getItemText(localRow("big.bin"), 1), "5368709120");
 
-    select(win->m_leftList, localRow("Up"));
+    select(win->m_leftList.window(), localRow("Up"));
     command(ID_SEND);
     ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("Up") >= 0; }));
     std::vector<CString> expected;
@@ -160,7 +160,7 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     // Of two names that differ by a trailing blank, the one chosen goes.
     win->m_rightTree.selectItem(win->m_rightTree.getRoot());
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("a.txt ") >= 0; }));
-    select(win->m_rightList, remoteRow("a.txt "));
+    select(win->m_rightList.window(), remoteRow("a.txt "));
     command(ID_REMOVE_FILE);
     ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("a.txt ") < 0; }));
     EXPECT_EQ(ReadFile(server->file("a.txt")), "plain");
@@ -190,7 +190,7 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     });
     EXPECT_EQ(filled, "/");
     EXPECT_TRUE(PumpUntil([&] { return idle() && traceHas("214"); }));
-    select(win->m_rightList, remoteRow("a.txt"));
+    select(win->m_rightList.window(), remoteRow("a.txt"));
     answer(ID_SITE_USING_FILE, "Enter SITE Parameters", [&](HWND d) {
         filled = GetText(d, IDC_PROMPT_EDIT);
         ClickButton(d, IDCANCEL);
@@ -204,7 +204,7 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
         click.hdr = {win->m_leftList.window(), UINT_PTR(win->m_leftList.controlId()),
                      UINT(NM_DBLCLK)};
         click.iItem = localRow(name);
-        select(win->m_leftList, click.iItem);
+        select(win->m_leftList.window(), click.iItem);
         SendMessageA(win->m_hWnd, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
     };
     doubleClickLocal("Up");
@@ -243,7 +243,7 @@ TEST_F(TransferJourney, TheScriptedListingAndADownloadAbortedAndResumed) {
     EXPECT_EQ(win->m_rightList.getItemText(3, 1), "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt");
 
     const CString part = local.file("f.bin.TarnwickPart");
-    select(win->m_rightList, remoteRow("f.bin"));
+    select(win->m_rightList.window(), remoteRow("f.bin"));
     command(ID_RETRIEVE);
     ASSERT_TRUE(PumpUntil([&] { return ReadFile(part).size() == 50000; })) << fake->transcript();
     SetFocus(win->m_rightList.window());

@@ -12,8 +12,12 @@
 #include "panes/CMyRightList.h"
 #include "panes/CMyRightTree.h"
 #include "panes/PaneHost.h"
+#include "search/SearchWalk.h"
 
 #include <windows.h>
+
+class CSearchDialog;
+class CTreeLISTCommand;
 
 class CMyMainWnd : public ICallBackController, public IPaneHost {
 public:
@@ -54,6 +58,9 @@ public:
     void refreshLocalList(const CString& path);
     void disconnect();
     void abortAll();
+    // Lists the remote tree's folder as the start of a search ("N"), or of a recursive delete
+    // ("N1") while m_bRecursiveDelete is set; the results dialog opens when it comes back.
+    void startRemoteSearch();
 
     HWND m_hWnd = nullptr;
     HIMAGELIST m_hSmallImages = nullptr;
@@ -72,6 +79,10 @@ public:
     bool m_bConnected = false;
     CString m_remotePath;
     CCommandQueue m_queue;
+    // The remote search: its root and results, and its dialog while it is open.
+    CSearchWalk m_search;
+    CSearchDialog* m_pSearchDlg = nullptr;
+    bool m_bRecursiveDelete = false;
 
 private:
     static LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -105,6 +116,9 @@ private:
     void createRemoteDir();
     void deleteRemoteDir();
     void runSiteCommand(bool usingFile);
+    // The remote search (SearchCommands.cpp).
+    void recursiveDelete();
+    void onSearchListing(CTreeLISTCommand& listing);
 
     // Engine events (MainController.cpp).
     bool onConnectionError(const CString& text, CString& reply);

@@ -83,6 +83,7 @@ public:
     CSearchWalk m_search;
     CSearchDialog* m_pSearchDlg = nullptr;
     bool m_bRecursiveDelete = false;
+    bool m_bSearchDlgPosted = false; // the dialog opens once the listing's callback is over
 
 private:
     static LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -119,6 +120,7 @@ private:
     // The remote search (SearchCommands.cpp).
     void recursiveDelete();
     void onSearchListing(CTreeLISTCommand& listing);
+    void openSearchDialog(bool deleteMode);
 
     // Engine events (MainController.cpp).
     bool onConnectionError(const CString& text, CString& reply);
@@ -128,6 +130,9 @@ private:
     void onListingDone();
     void renameRemote(const CString& newName);
 };
+
+// Posted to the main window to open the search results (first parameter: delete mode).
+constexpr UINT WM_OPEN_SEARCH = WM_APP + 1;
 
 // The title text: "Tarnwick2 - " and the account name.
 CString MainWindowTitle(const CString& account);

@@ -45,7 +45,19 @@ void CMyMainWnd::onSearchListing(CTreeLISTCommand& listing) {
         m_pSearchDlg->refreshList();
         return;
     }
-    CSearchDialog dialog(*this, mode == "N1");
+    // Not from inside this callback: the control connection hands on no further reply until
+    // it returns, and the walk needs those replies while the dialog is open.
+    if (!m_bSearchDlgPosted) {
+        m_bSearchDlgPosted = true;
+        PostMessageA(m_hWnd, WM_OPEN_SEARCH, mode == "N1", 0);
+    }
+}
+
+void CMyMainWnd::openSearchDialog(bool deleteMode) {
+    m_bSearchDlgPosted = false;
+    if (m_pSearchDlg)
+        return;
+    CSearchDialog dialog(*this, deleteMode);
     m_pSearchDlg = &dialog;
     dialog.DoModal(m_hWnd);
     m_pSearchDlg = nullptr;

@@ -45,6 +45,7 @@ public:
 
     // IPaneHost
     void listRemoteDir(const CString& path) override;
+    bool connected() const override { return m_bConnected; }
     void clearRemoteList() override;
     void listLocalFolder(const CString& path) override;
     CString remoteFolder() const override { return m_rightTree.getSelectedPath(); }

@@ -88,8 +88,9 @@ void CMyRightList::uploadPaths(const std::vector<CString>& paths) {
             name = name.substr(slash + 1);
         m_host.uploadFolder(path, remote, name);
     }
-    // The user sees what arrived.
-    m_host.listRemoteDir(m_host.remoteFolder());
+    // The user sees what arrived (a drop while disconnected must not start a second log-on).
+    if (m_host.connected())
+        m_host.listRemoteDir(m_host.remoteFolder());
 }
 
 void CMyRightList::saveColumns(int flag) {

@@ -8,6 +8,8 @@ class IPaneHost : public IPaneOwner {
 public:
     // Lists a remote folder into the remote panes (logs on first when not connected).
     virtual void listRemoteDir(const CString& path) = 0;
+    // A control connection is up and logged on, as far as the window knows.
+    virtual bool connected() const = 0;
     // Empties the remote file list.
     virtual void clearRemoteList() = 0;
     // Shows a local folder in the local file list.

@@ -286,14 +286,18 @@ TEST_F(TransferJourney, TheServersFoldersChangeAsTheUserAsks) {
     EXPECT_EQ(filled, "a.txt");
 }
 
-// An abort in the middle of a download keeps what arrived beside an untouched target, and the
-// next Retrieve goes on from there.
-TEST_F(TransferJourney, AnAbortedDownloadResumesToAByteExactFile) {
+// What the panes make of a listing exactly as the server sent it; then an abort in the middle
+// of a download keeps what arrived beside an untouched target, and the next Retrieve goes on
+// from there.
+TEST_F(TransferJourney, TheScriptedListingAndADownloadAbortedAndResumed) {
     auto fake = rig::StartFake(
         "reply 220 Fake ready\nexpect USER tester\nreply 331 Password\nexpect PASS word\n"
         "reply 230 Logged in\nexpect PWD\nreply 257 \"/\" is current\nexpect PWD\n"
         "reply 257 \"/\" is current\nexpect PASV\npasv\nexpect LIST /\nreply 150 Here\n"
-        "dsend -rw-r--r-- 1 u g 90000 Jan 01 10:00 f.bin\\r\\n\ndclose\nreply 226 Done\n"
+        "dsend drwxr-xr-x 2 u g 0 Jan 01 10:00 .\\r\\ndrwxr-xr-x 2 u g 0 Jan 01 10:00 ..\\r\\n"
+        "drwxr-xr-x 2 u g 0 Jan 01 10:00 sub\\r\\nlrwxrwxrwx 1 u g 3 Jan 01 10:00 link -> sub\\r\\n"
+        "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt \\r\\n-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt\\r\\n"
+        "-rw-r--r-- 1 u g 90000 Jan 01 10:00 f.bin\\r\\n\ndclose\nreply 226 Done\n"
         "expect TYPE I\nreply 200 binary\nexpect PASV\npasv\nexpect RETR /f.bin\n"
         "reply 150 sending\ndpattern 50000\nexpect ABOR\ndclose\nreply 426 aborted\nreply 226 abort done\n"
         "expect TYPE I\nreply 200 binary\nexpect PASV\npasv\nexpect REST 50000\n"
@@ -304,6 +308,16 @@ TEST_F(TransferJourney, AnAbortedDownloadResumesToAByteExactFile) {
     SetPrefString("USERPREFS/Local", "WORD", "word");
     ASSERT_TRUE(WriteFile(local.file("f.bin"), "the old f.bin"));
     ASSERT_NO_FATAL_FAILURE(open(*fake));
+    ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("f.bin") >= 0; })) << fake->transcript();
+    // Folders into the tree, each with its placeholder; a link is no folder of the tree. Every
+    // entry into the list (folders on top), never "." or ".."; the names exactly as listed, the
+    // details the whole line without its line end.
+    const CMyRightTree& tree = window.m_rightTree;
+    EXPECT_EQ(children(tree.getRoot()), std::vector<CString>{"sub"});
+    EXPECT_EQ(children(child(tree.getRoot(), "sub")), std::vector<CString>{"???? Loading..."});
+    EXPECT_EQ(remoteRows(), (std::vector<CString>{"sub", "link", "a.txt ", "a.txt", "f.bin"}));
+    EXPECT_EQ(window.m_rightList.getItemText(1, 1), "lrwxrwxrwx 1 u g 3 Jan 01 10:00 link -> sub");
+    EXPECT_EQ(window.m_rightList.getItemText(3, 1), "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt");
     const CString part = local.file("f.bin.TarnwickPart");
 
     select(window.m_rightList, remoteRow("f.bin"));

@@ -85,6 +85,7 @@ public:
     CSearchDialog* m_pSearchDlg = nullptr;
     bool m_bRecursiveDelete = false;
     bool m_bSearchDlgPosted = false; // the dialog opens once the listing's callback is over
+    std::vector<CString> m_searchWaiting; // folders to list once it is open
 
 private:
     static LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

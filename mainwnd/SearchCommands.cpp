@@ -35,18 +35,26 @@ void CMyMainWnd::recursiveDelete() {
 
 void CMyMainWnd::onSearchListing(CTreeLISTCommand& listing) {
     const CString mode = listing.getArg2();
-    const bool taken = m_search.addListing(
-        listing.getArg1(), mode, listing.listing(),
-        [this](const CString& path) { m_queue.submit("TreeLIST", path, "Y"); });
-    setQueueTimer();
+    std::vector<CString> folders;
+    const bool taken =
+        m_search.addListing(listing.getArg1(), mode, listing.listing(),
+                            [&folders](const CString& path) { folders.push_back(path); });
     if (!taken)
         return; // a late listing of a walk that was closed or replaced
     if (m_pSearchDlg) {
+        for (const CString& folder : folders)
+            m_queue.submit("TreeLIST", folder, "Y");
+        setQueueTimer();
         m_pSearchDlg->refreshList();
         return;
     }
-    // Not from inside this callback: the control connection hands on no further reply until
-    // it returns, and the walk needs those replies while the dialog is open.
+    // The dialog opens first and the walk goes on under it. Opened from inside this callback
+    // it would stop the walk: the control connection hands on no further reply until the
+    // callback returns. And a box the walk raises (a refused listing) must open above the
+    // dialog, or it could not return while the dialog waits for the walk.
+    if (mode == "N" || mode == "N1")
+        m_searchWaiting.clear();
+    m_searchWaiting.insert(m_searchWaiting.end(), folders.begin(), folders.end());
     if (!m_bSearchDlgPosted) {
         m_bSearchDlgPosted = true;
         PostMessageA(m_hWnd, WM_OPEN_SEARCH, mode == "N1", 0);
@@ -59,6 +67,10 @@ void CMyMainWnd::openSearchDialog(bool deleteMode) {
         return;
     CSearchDialog dialog(*this, deleteMode);
     m_pSearchDlg = &dialog;
+    for (const CString& folder : m_searchWaiting)
+        m_queue.submit("TreeLIST", folder, "Y");
+    m_searchWaiting.clear();
+    setQueueTimer();
     dialog.DoModal(m_hWnd);
     m_pSearchDlg = nullptr;
     // Downloads from the dialog may have changed the local folder.

@@ -15,11 +15,38 @@ using testing_support::WriteFile;
 
 namespace {
 
+// Answers every box titled "Tarnwick" (Yes, or OK when it has no Yes) and keeps its text.
+struct BoxAnswerer {
+    BoxAnswerer() {
+        answered = nullptr;
+        texts.clear();
+        timer = SetTimer(nullptr, 0, 50, &tick);
+    }
+    ~BoxAnswerer() { KillTimer(nullptr, timer); }
+    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+        HWND box = FindThreadWindow("#32770", "Tarnwick");
+        if (!box || box == answered)
+            return;
+        answered = box;
+        texts.push_back(GetText(box, 0xFFFF));
+        PostMessageA(box, WM_COMMAND, GetDlgItem(box, IDYES) ? IDYES : IDOK, 0);
+    }
+    UINT_PTR timer = 0;
+    static inline HWND answered = nullptr;
+    static inline std::vector<CString> texts;
+};
+
 class SearchJourney : public MainWindowTest {
 protected:
     // Logged on, the remote tree showing /top, the local tree the test's folder.
     void open(const rig::Server& server) {
-        useServer(server);
+        if (server.user().empty()) { // the scripted server
+            SetPrefInt("USERPREFS/Local", "PORT", server.port());
+            SetPrefString("USERPREFS/Local", "USER", "tester");
+            SetPrefString("USERPREFS/Local", "WORD", "word");
+        } else {
+            useServer(server);
+        }
         SetPrefString(PREFS_SECTION, "LASTDIR", local.path().c_str());
         ASSERT_TRUE(window.create(GetModuleHandleA(nullptr), SW_SHOW));
         SendMessageA(window.m_hWnd, WM_COMMAND, ID_LOGON, 0);
@@ -164,19 +191,13 @@ TEST_F(SearchJourney, RecursiveDeleteAsksAndDeletesOnlyAWholeTree) {
 
     // Over the bound: the walk stops, nothing is deleted, the user is told why.
     window.m_search.m_maxEntries = 3;
-    EXPECT_EQ(recursiveDelete(IDYES), "Are you sure you want to delete everything inside the Directory\n/top");
-    CString told;
-    RunModal(
-        [&] {
-            PumpUntil([&] { return !told.empty(); });
-            return INT_PTR(0);
-        },
-        "Tarnwick", [&](HWND box) {
-            told = GetText(box, 0xFFFF);
-            ClickButton(box, IDOK);
-        });
-    EXPECT_EQ(told, "Nothing was deleted in /top.\nThe search stopped: the tree holds more than 3 entries.");
-    ASSERT_TRUE(PumpUntil([&] { return idle() && !window.m_pSearchDlg; }));
+    {
+        BoxAnswerer answer;
+        EXPECT_EQ(recursiveDelete(IDYES), "Are you sure you want to delete everything inside the Directory\n/top");
+        ASSERT_TRUE(PumpUntil([&] { return idle() && !window.m_pSearchDlg && !BoxAnswerer::texts.empty(); }));
+    }
+    EXPECT_EQ(BoxAnswerer::texts, std::vector<CString>{
+        "Nothing was deleted in /top.\nThe search stopped: the tree holds more than 3 entries."});
     EXPECT_TRUE(files::Exists(server->file("top/Sub/Deep/c.txt")));
     EXPECT_TRUE(files::Exists(server->file("top/a.txt")));
 
@@ -190,6 +211,29 @@ TEST_F(SearchJourney, RecursiveDeleteAsksAndDeletesOnlyAWholeTree) {
     EXPECT_FALSE(files::Exists(server->file("top/a.txt")));
     EXPECT_TRUE(files::IsFolder(server->file("top"))) << "the folder itself stays";
     EXPECT_EQ(ReadFile(server->file("keep.txt")), "keep.txt");
+}
+
+// A folder that cannot be listed leaves a hole in the picture: nothing is deleted.
+TEST_F(SearchJourney, ARecursiveDeleteWhoseWalkFailedDeletesNothing) {
+    const std::string listing = "dsend drwxr-xr-x 2 u g 0 Jan 01 10:00 Locked\\r\\n"
+                                "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt\\r\\n\ndclose\nreply 226 Done\n";
+    auto fake = rig::StartFake(
+        "reply 220 Fake ready\nexpect USER tester\nreply 331 Password\nexpect PASS word\n"
+        "reply 230 Logged in\nexpect PWD\nreply 257 \"/\" is current\nexpect PWD\n"
+        "reply 257 \"/\" is current\nexpect PASV\npasv\nexpect LIST /\nreply 150 Here\n"
+        "dsend drwxr-xr-x 2 u g 0 Jan 01 10:00 top\\r\\n\ndclose\nreply 226 Done\n"
+        "expect PASV\npasv\nexpect LIST /top\nreply 150 Here\n" + listing +
+        "expect PASV\npasv\nexpect LIST /top\nreply 150 Here\n" + listing +
+        "expect PASV\npasv\nexpect LIST /top/Locked\nreply 550 Permission denied\n");
+    ASSERT_TRUE(fake->ok()) << fake->error();
+    ASSERT_NO_FATAL_FAILURE(open(*fake));
+    BoxAnswerer answer;
+    recursiveDelete(IDYES);
+    ASSERT_TRUE(PumpUntil([&] { return idle() && !window.m_pSearchDlg && BoxAnswerer::texts.size() == 2; }))
+        << fake->transcript();
+    EXPECT_EQ(BoxAnswerer::texts[1], "Nothing was deleted in /top.\nNot every folder below it could be listed.");
+    // After the script the fake answers nothing: a DELE sent would still be waiting.
+    EXPECT_EQ(fake->transcript().find("DELE"), std::string::npos) << fake->transcript();
 }
 
 } // namespace

@@ -25,7 +25,8 @@ void CMyMainWnd::recursiveDelete() {
     const CString path = m_rightTree.getSelectedPath();
     if (path.empty())
         return;
-    const CString question = "Are you sure you want to delete everything inside the Directory\n" + path;
+    const CString question =
+        "Are you sure you want to delete everything inside the Directory\n" + path;
     if (MessageBoxA(m_hWnd, question.c_str(), "Warning", MB_YESNO) != IDYES)
         return;
     m_bRecursiveDelete = true;

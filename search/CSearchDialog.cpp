@@ -17,15 +17,23 @@ constexpr UINT kWalkTimerMs = 250;
 // engine's listing callback.
 constexpr UINT WM_WALK_STOPPED = WM_APP + 1;
 
-CString titleFor(const CString& root) { return "Remote Search for Folder " + root; }
+CString titleFor(const CString& root) {
+    return "Remote Search for Folder " + root;
+}
 } // namespace
 
-int CSearchDialog::templateId() const { return IDD_SEARCH; }
+int CSearchDialog::templateId() const {
+    return IDD_SEARCH;
+}
 
 INT_PTR CSearchDialog::dialogProc(HWND, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: onInit(); return TRUE;
-    case WM_COMMAND: onCommand(LOWORD(wParam)); return TRUE;
+    case WM_INITDIALOG:
+        onInit();
+        return TRUE;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam));
+        return TRUE;
     case WM_TIMER:
         if (wParam == kWalkTimer && m_bDeleteMode && !m_bClosing && queueIdle() &&
             !m_main.m_search.complete())
@@ -39,13 +47,14 @@ INT_PTR CSearchDialog::dialogProc(HWND, UINT message, WPARAM wParam, LPARAM) {
         } else if (m_bDeleteMode) {
             giveUp("The search stopped: " + m_main.m_search.m_stopReason + ".");
         } else {
-            const CString text = "The search of " + m_root + " stopped: " +
-                                 m_main.m_search.m_stopReason +
+            const CString text = "The search of " + m_root +
+                                 " stopped: " + m_main.m_search.m_stopReason +
                                  ".\nThe list shows what was found up to there.";
             MessageBoxA(m_hWnd, text.c_str(), "Tarnwick", MB_OK | MB_ICONWARNING);
         }
         return TRUE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 
@@ -63,11 +72,20 @@ void CSearchDialog::onInit() {
 void CSearchDialog::onCommand(int id) {
     switch (id) {
     case IDOK:
-    case IDCANCEL: close(id); break; // Escape and the close box send IDCANCEL
-    case IDC_SEARCH_DELETE: deleteSelected(); break;
-    case IDC_SEARCH_DOWNLOAD: downloadSelected(); break;
-    case IDC_SEARCH_REFRESH: restartSearch(); break;
-    default: break;
+    case IDCANCEL:
+        close(id);
+        break; // Escape and the close box send IDCANCEL
+    case IDC_SEARCH_DELETE:
+        deleteSelected();
+        break;
+    case IDC_SEARCH_DOWNLOAD:
+        downloadSelected();
+        break;
+    case IDC_SEARCH_REFRESH:
+        restartSearch();
+        break;
+    default:
+        break;
     }
 }
 
@@ -199,8 +217,7 @@ void CSearchDialog::giveUp(const CString& why) {
 
 bool CSearchDialog::queueIdle() const {
     const CCommand* current = m_main.m_queue.currentCommand();
-    return m_main.m_queue.pendingCount() == 0 &&
-           (!current || current->getState() == CMD_FINISHED);
+    return m_main.m_queue.pendingCount() == 0 && (!current || current->getState() == CMD_FINISHED);
 }
 
 int CSearchDialog::iconOf(const CString& text, bool isDir) {

@@ -86,12 +86,11 @@ bool CSearchWalk::addListing(const CString& folder, const CString& mode,
         while (m_firstWaiting < m_searchResults.size() &&
                !isWaiting(m_searchResults[m_firstWaiting]))
             ++m_firstWaiting;
-        auto waiting = std::find_if(m_searchResults.begin() +
-                                        static_cast<std::ptrdiff_t>(m_firstWaiting),
-                                    m_searchResults.end(),
-                                    [&](const SearchResult& r) {
-                                        return isWaiting(r) && SearchResultPath(r) == folder;
-                                    });
+        auto waiting =
+            std::find_if(m_searchResults.begin() + static_cast<std::ptrdiff_t>(m_firstWaiting),
+                         m_searchResults.end(), [&](const SearchResult& r) {
+                             return isWaiting(r) && SearchResultPath(r) == folder;
+                         });
         if (waiting == m_searchResults.end())
             return false;
         waiting->expanded = true;

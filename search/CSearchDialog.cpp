@@ -217,7 +217,9 @@ void CSearchDialog::giveUp(const CString& why) {
 
 bool CSearchDialog::queueIdle() const {
     const CCommand* current = m_main.m_queue.currentCommand();
-    return m_main.m_queue.pendingCount() == 0 && (!current || current->getState() == CMD_FINISHED);
+    // Work saved at a lost connection comes back with the next log-on.
+    return m_main.m_queue.pendingCount() == 0 && m_main.m_queue.saved().empty() &&
+           (!current || current->getState() == CMD_FINISHED);
 }
 
 int CSearchDialog::iconOf(const CString& text, bool isDir) {

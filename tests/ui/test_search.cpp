@@ -7,6 +7,7 @@
 #include "search/CSearchDialog.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace ui_journey;
 using testing_support::ReadFile;
@@ -17,29 +18,34 @@ namespace {
 const char kQuestion[] = "Are you sure you want to delete everything inside the Directory\n/top";
 
 // Answers the message boxes as they open, "Warning" with `answer`, "Tarnwick" with Yes (OK
-// when it has none), and keeps their texts.
+// when it has none), and keeps their texts. s_beforeError runs once, before the first server
+// error box is answered.
 struct Boxes {
     explicit Boxes(int answer) {
         s_answer = answer;
-        s_last = nullptr;
         s_texts.clear();
         m_timer = SetTimer(nullptr, 0, 50, &tick);
     }
-    ~Boxes() { KillTimer(nullptr, m_timer); }
+    ~Boxes() {
+        KillTimer(nullptr, m_timer);
+        s_beforeError = nullptr;
+    }
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
         HWND box = FindThreadWindow("#32770", "Warning");
         const int answer = box ? s_answer : IDYES;
         box = box ? box : FindThreadWindow("#32770", "Tarnwick");
-        if (!box || box == s_last)
+        if (!box || GetPropA(box, "tw-answered"))
             return;
-        s_last = box;
+        SetPropA(box, "tw-answered", box);
         s_texts.push_back(GetText(box, 0xFFFF));
+        if (s_beforeError && s_texts.back().rfind("The Ftp Servere", 0) == 0)
+            std::exchange(s_beforeError, nullptr)();
         PostMessageA(box, WM_COMMAND, GetDlgItem(box, answer) ? answer : IDOK, 0);
     }
     UINT_PTR m_timer = 0;
     static inline int s_answer = IDNO;
-    static inline HWND s_last = nullptr;
     static inline std::vector<CString> s_texts;
+    static inline std::function<void()> s_beforeError;
 };
 
 class SearchJourney : public MainWindowTest {
@@ -60,11 +66,12 @@ protected:
     }
     // Searches /top and runs script inside the results dialog, once it holds `count` rows;
     // returns when the dialog has closed.
-    void inResults(size_t count, const std::function<void(HWND)>& script) {
+    void inResults(size_t count, const std::function<void(HWND)>& script,
+                   int command = ID_REMOTE_SEARCH) {
         bool ran = false;
         RunModal(
             [&] {
-                SendMessageA(window.m_hWnd, WM_COMMAND, ID_REMOTE_SEARCH, 0);
+                SendMessageA(window.m_hWnd, WM_COMMAND, command, 0);
                 return INT_PTR(PumpUntil([&] { return ran && !window.m_pSearchDlg; }));
             },
             "Remote Search for Folder /top",
@@ -210,28 +217,38 @@ TEST_F(SearchJourney, RecursiveDeleteAsksAndDeletesOnlyAWholeTree) {
     EXPECT_EQ(ReadFile(server->file("keep.txt")), "keep.txt");
 }
 
-// A folder that cannot be listed leaves a hole in the picture: nothing is deleted.
-TEST_F(SearchJourney, ARecursiveDeleteWhoseWalkFailedDeletesNothing) {
-    const std::string listing =
-        "reply 150 Here\ndsend drwxr-xr-x 2 u g 0 Jan 01 10:00 Locked\\r\\n"
-        "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt\\r\\n\ndclose\nreply 226 Done\n";
+// A folder that cannot be listed leaves a hole in the picture: nothing is deleted. Refresh,
+// pressed while the walk waits on that folder, turns the delete into a search.
+TEST_F(SearchJourney, ARecursiveDeleteDeletesNothingAfterAFailedWalkOrARefresh) {
+    const std::string top = "expect PASV\npasv\nexpect LIST /top\nreply 150 Here\n"
+                            "dsend drwxr-xr-x 2 u g 0 Jan 01 10:00 Locked\\r\\n"
+                            "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt\\r\\n\ndclose\nreply 226 Done\n";
+    const std::string refused = "expect PASV\npasv\nexpect LIST /top/Locked\nreply 550 No access\n";
     auto fake = rig::StartFake(
         "reply 220 Fake ready\nexpect USER tester\nreply 331 Password\nexpect PASS word\n"
         "reply 230 Logged in\nexpect PWD\nreply 257 \"/\" is current\nexpect PWD\n"
         "reply 257 \"/\" is current\nexpect PASV\npasv\nexpect LIST /\nreply 150 Here\n"
-        "dsend drwxr-xr-x 2 u g 0 Jan 01 10:00 top\\r\\n\ndclose\nreply 226 Done\n"
-        "expect PASV\npasv\nexpect LIST /top\n" +
-        listing + "expect PASV\npasv\nexpect LIST /top\n" + listing +
-        "expect PASV\npasv\nexpect LIST /top/Locked\nreply 550 Permission denied\n");
+        "dsend drwxr-xr-x 2 u g 0 Jan 01 10:00 top\\r\\n\ndclose\nreply 226 Done\n" +
+        top + top + refused + top + refused + top +
+        "expect PASV\npasv\nexpect LIST /top/Locked\nreply 150 Here\ndclose\nreply 226 Done\n");
     ASSERT_TRUE(fake->ok()) << fake->error();
     ASSERT_NO_FATAL_FAILURE(open(*fake));
+    {
+        Boxes answers(IDYES);
+        SendMessageA(window.m_hWnd, WM_COMMAND, ID_RECURSIVE_DELETE, 0);
+        ASSERT_TRUE(PumpUntil([&] {
+            return idle() && !window.m_pSearchDlg && Boxes::s_texts.size() == 3;
+        })) << fake->transcript();
+        EXPECT_EQ(Boxes::s_texts[2],
+                  "Nothing was deleted in /top.\nNot every folder below it could be listed.");
+    }
     Boxes answers(IDYES);
-    SendMessageA(window.m_hWnd, WM_COMMAND, ID_RECURSIVE_DELETE, 0);
-    ASSERT_TRUE(PumpUntil([&] {
-        return idle() && !window.m_pSearchDlg && Boxes::s_texts.size() == 3;
-    })) << fake->transcript();
-    EXPECT_EQ(Boxes::s_texts[2],
-              "Nothing was deleted in /top.\nNot every folder below it could be listed.");
+    Boxes::s_beforeError = [&] {
+        SendMessageA(window.m_pSearchDlg->window(), WM_COMMAND, IDC_SEARCH_REFRESH, 0);
+    };
+    inResults(
+        2, [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); }, ID_RECURSIVE_DELETE);
+    EXPECT_EQ(Boxes::s_texts.size(), 2u);
     // After the script the fake answers nothing: a DELE sent would still be waiting.
     EXPECT_EQ(fake->transcript().find("DELE"), std::string::npos) << fake->transcript();
 }

@@ -190,7 +190,7 @@ void CSearchDialog::restartSearch() {
     KillTimer(m_hWnd, kWalkTimer);
     m_list.deleteAllItems();
     // The old walk ends here; its late listings bring no rows back.
-    m_main.m_search.stop("a new search was started");
+    endWalk("a new search was started");
     m_shown = m_main.m_search.m_searchResults.size();
     m_stopToldOf = true;
     m_main.startRemoteSearch();
@@ -202,7 +202,7 @@ void CSearchDialog::close(INT_PTR result) {
     m_bDeleteMode = false;
     // Closed means done: folders still waiting are not listed into a dialog that pops up
     // again.
-    m_main.m_search.stop("the search was closed");
+    endWalk("the search was closed");
     EndDialog(m_hWnd, result);
 }
 
@@ -213,6 +213,12 @@ void CSearchDialog::giveUp(const CString& why) {
     const CString text = "Nothing was deleted in " + m_root + ".\n" + why;
     MessageBoxA(m_hWnd, text.c_str(), "Tarnwick", MB_OK | MB_ICONWARNING);
     close(IDCANCEL);
+}
+
+void CSearchDialog::endWalk(const CString& why) {
+    m_main.m_search.stop(why);
+    m_main.m_queue.dropPending(
+        [](const CommandRecord& r) { return r.name == "TreeLIST" && r.arg2 == "Y"; });
 }
 
 bool CSearchDialog::queueIdle() const {

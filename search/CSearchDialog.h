@@ -36,6 +36,8 @@ private:
     void downloadSelected();
     void restartSearch();
     void close(INT_PTR result);
+    // Stops the walk and drops the listings it still has queued.
+    void endWalk(const CString& why);
     // Delete mode only: the walk has ended without giving the whole tree; nothing is deleted.
     void giveUp(const CString& why);
     // Delete mode only: true once the queue has nothing left to run or finish.

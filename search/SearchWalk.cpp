@@ -1,5 +1,6 @@
 #include "search/SearchWalk.h"
 
+#include "engine/CallBackController.h"
 #include "panes/TreePath.h"
 #include "transfer/ListingSplitter.h"
 #include "transfer/RetrCommand.h"
@@ -104,9 +105,13 @@ bool CSearchWalk::addListing(const CString& folder, const CString& mode,
     const CString where = folder;
     CListingSplitter::split(
         listing.data(), listing.size(), [&](const CFtpListEntry& entry, const CString& name) {
-            // A name holding "/" is no single entry: joined to a path it would name another.
-            if (stopped() || name == "." || name == ".." || name.find('/') != std::string::npos)
+            if (stopped() || name == "." || name == "..")
                 return;
+            // A name holding "/" is no single entry: joined to a path it would name another.
+            if (name.find('/') != std::string::npos) {
+                ControllerTrace("Search: left out \"" + name + "\" in " + where, TRACE_COMMAND);
+                return;
+            }
             if (m_searchResults.size() >= m_maxEntries) {
                 stop(FormatString("the tree holds more than %lu entries",
                                   static_cast<unsigned long>(m_maxEntries)));

@@ -85,6 +85,7 @@ TEST(SearchWalk, ListsFoldersOnlyOnceNeverLinksAndStopsAtItsDepth) {
                        "drwxr-xr-x 2 u g 0 Jan 01 10:00 ..\r\n"
                        "drwxr-xr-x 2 u g 0 Jan 01 10:00 Sub\r\n"
                        "lrwxrwxrwx 1 u g 1 Jan 01 10:00 root -> /\r\n"
+                       "+/,m1,\t../../etc\r\n"
                        "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt \r\n";
     const char sub[] = "drwxr-xr-x 2 u g 0 Jan 01 10:00 Deeper\r\n";
     CSearchWalk walk;

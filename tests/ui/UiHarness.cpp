@@ -99,7 +99,7 @@ bool ChoosePopupItem(const std::function<void()>& open, int position) {
 }
 
 BoxAnswers::BoxAnswers(const char* title, std::vector<int> answers)
-    : m_title(title), m_answers(std::move(answers)), m_outer(g_boxes),
+    : m_titles(CString(title) + "|"), m_answers(std::move(answers)), m_outer(g_boxes),
       m_timer(SetTimer(nullptr, 0, 30, &tick)) {
     g_boxes = this;
 }
@@ -111,12 +111,17 @@ BoxAnswers::~BoxAnswers() {
 
 void CALLBACK BoxAnswers::tick(HWND, UINT, UINT_PTR, DWORD) {
     BoxAnswers* self = g_boxes;
-    HWND box = self ? findVisible("#32770", self->m_title) : nullptr;
+    HWND box = nullptr;
+    for (size_t at = 0, end; self && !box && (end = self->m_titles.find('|', at)) != CString::npos;
+         at = end + 1)
+        box = findVisible("#32770", self->m_titles.substr(at, end - at).c_str());
     if (!box || box == self->m_last || !GetDlgItem(box, 0xFFFF)) // message boxes only, once
         return;
     self->m_last = box;
     size_t n = self->texts.size();
     self->texts.push_back(GetText(box, 0xFFFF));
+    if (self->before)
+        self->before(self->texts.back());
     PostMessageA(box, WM_COMMAND, n < self->m_answers.size() ? self->m_answers[n] : IDCANCEL, 0);
 }
 

@@ -28,8 +28,8 @@ INT_PTR RunModal(const std::function<INT_PTR()>& open, const char* title,
 // selectable item by keyboard (-1: Escape). False when no menu appeared.
 bool ChoosePopupItem(const std::function<void()>& open, int position);
 
-// While it lives, the message boxes titled title are answered in turn with answers (one
-// beyond them is cancelled) and their texts kept.
+// While it lives, the message boxes titled title (or any of "A|B") are answered in turn with
+// answers (one beyond them is cancelled) and their texts kept; before(text) runs first.
 class BoxAnswers {
 public:
     BoxAnswers(const char* title, std::vector<int> answers);
@@ -37,10 +37,11 @@ public:
     BoxAnswers(const BoxAnswers&) = delete;
     BoxAnswers& operator=(const BoxAnswers&) = delete;
     std::vector<CString> texts;
+    std::function<void(const CString& text)> before;
 
 private:
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD);
-    const char* m_title;
+    CString m_titles;
     std::vector<int> m_answers;
     HWND m_last = nullptr;
     BoxAnswers* m_outer;

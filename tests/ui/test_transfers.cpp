@@ -15,28 +15,6 @@ using namespace ui_journey;
 
 namespace {
 
-// Starts a Linux program through Wine, for what Windows calls cannot make (a symbolic link,
-// a name that ends in a blank); path is a local path, passed as its Linux path. Its end cannot
-// be waited for: callers wait for what it makes.
-bool runUnix(const char* program, const CString& path, const char* suffix) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    wchar_t wide[4096] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, 4096);
-    char* unix = toUnix(wide);
-    CString line = CString(program) + " \"" + unix + suffix + "\"";
-    HeapFree(GetProcessHeap(), 0, unix);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &startup, &process);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return started;
-}
-
 // A shell file list, as the shell hands it over in a drop or on the clipboard.
 HGLOBAL makeFileList(const std::vector<CString>& paths) {
     CString all;
@@ -90,14 +68,14 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     ASSERT_TRUE(server->ok()) << server->error();
     ASSERT_TRUE(WriteFile(server->file("a.txt"), "plain") &&
                 CreateDirectoryA(server->file("in").c_str(), nullptr));
-    ASSERT_TRUE(runUnix("Z:\\bin\\touch", server->file("a.txt"), " "));
+    ASSERT_TRUE(RunUnix("Z:\\bin\\touch", server->file("a.txt"), " "));
     for (const char* folder : {"Up", "Up\\Sub", "Up\\Empty"})
         ASSERT_TRUE(CreateDirectoryA(local.file(folder).c_str(), nullptr));
     for (const char* name :
          {"Up\\a.txt", "Up\\z.txt", "Up\\Sub\\b.txt", "lone.txt", "x.tw2unknown"})
         ASSERT_TRUE(WriteFile(local.file(name), name));
     // A link back to the folder above: followed, it would never end.
-    ASSERT_TRUE(runUnix("Z:\\bin\\ln -s ..", local.file("Up\\Sub"), "/back"));
+    ASSERT_TRUE(RunUnix("Z:\\bin\\ln -s ..", local.file("Up\\Sub"), "/back"));
     HANDLE big = CreateFileA(local.file("big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              0, nullptr);
     LARGE_INTEGER fiveGiB;

@@ -84,15 +84,26 @@ protected:
         SetPrefString("USERPREFS/Local", "PASV", passive ? "Y" : "N");
     }
     LRESULT command(int id) { return SendMessageA(win->m_hWnd, WM_COMMAND, id, 0); }
+    std::vector<CString> traceRows() const { // oldest first
+        std::vector<CString> rows;
+        for (int i = win->m_traceBar.m_list.getItemCount() - 1; i >= 0; --i)
+            rows.push_back(win->m_traceBar.m_list.getItemText(i, 0));
+        return rows;
+    }
     // The trace, oldest line first, each line after a "\n" and before one.
     CString trace() const {
         CString text = "\n";
-        for (int i = win->m_traceBar.m_list.getItemCount() - 1; i >= 0; --i)
-            text += win->m_traceBar.m_list.getItemText(i, 0) + "\n";
+        for (const CString& row : traceRows())
+            text += row + "\n";
         return text;
     }
     bool traceHas(const CString& prefix) const {
         return trace().find("\n" + prefix) != CString::npos;
+    }
+    CString title() const {
+        char text[256] = {};
+        GetWindowTextA(win->m_hWnd, text, sizeof text);
+        return text;
     }
     CString statusText() const {
         char text[256] = {};
@@ -120,11 +131,6 @@ protected:
     }
     int remoteRow(const char* name) const { return row(win->m_rightList, name); }
     int localRow(const char* name) const { return row(win->m_leftList, name); }
-    static void select(HWND list, int index) {
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-        ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED,
-                              LVIS_SELECTED | LVIS_FOCUSED);
-    }
     std::vector<CString> children(HTREEITEM node) const {
         std::vector<CString> texts;
         const CMyRightTree& tree = win->m_rightTree;
@@ -157,14 +163,14 @@ protected:
         PumpPending();
         return translated;
     }
-    void doubleClickRemote(const char* name) {
-        HWND list = win->m_rightList.window();
+    void doubleClick(const CBaseList& list, const char* name) {
         RECT bounds = {LVIR_LABEL, 0, 0, 0};
-        SendMessageA(list, LVM_GETITEMRECT, remoteRow(name), reinterpret_cast<LPARAM>(&bounds));
+        SendMessageA(list.window(), LVM_GETITEMRECT, row(list, name),
+                     reinterpret_cast<LPARAM>(&bounds));
         const int x = bounds.left + 4, y = (bounds.top + bounds.bottom) / 2;
-        Click(list, x, y);
-        PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
-        PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        Click(list.window(), x, y);
+        PostMessageA(list.window(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
+        PostMessageA(list.window(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         PumpPending();
     }
 

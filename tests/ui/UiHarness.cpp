@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ui_test {
@@ -125,6 +126,32 @@ void CALLBACK BoxAnswers::tick(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageA(box, WM_COMMAND, n < self->m_answers.size() ? self->m_answers[n] : IDCANCEL, 0);
 }
 
+void ClickInto(HWND dialog, int button, const char* title,
+               const std::function<void(HWND)>& script) {
+    RunModal([&] { return ClickButton(dialog, button), INT_PTR(0); }, title, script);
+}
+
+std::vector<CString> ListRows(HWND list, int columns) {
+    std::vector<CString> rows(static_cast<size_t>(ListView_GetItemCount(list)));
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+        for (int column = 0; column < columns; ++column) {
+            char text[512] = "";
+            ListView_GetItemText(list, row, column, text, sizeof text);
+            rows[row] += (column ? "|" : "") + CString(text);
+        }
+    }
+    return rows;
+}
+
+void SelectRows(HWND list, const std::vector<CString>& texts) {
+    const std::vector<CString> rows = ListRows(list);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const bool on = std::count(texts.begin(), texts.end(), rows[i]) > 0;
+        ListView_SetItemState(list, i, on ? LVIS_SELECTED | LVIS_FOCUSED : 0,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+    }
+}
+
 void SetText(HWND dialog, int id, const CString& text) {
     SetDlgItemTextA(dialog, id, text.c_str());
 }
@@ -150,40 +177,6 @@ void Click(HWND window, int x, int y, bool right) {
                  MAKELPARAM(x, y));
     PostMessageA(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     PumpPending();
-}
-
-bool SaveScreenshot(HWND window, const char* name) {
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpPending();
-    RECT r = {};
-    GetWindowRect(window, &r);
-    BITMAPINFOHEADER info = {
-        sizeof info, r.right - r.left, r.top - r.bottom, 1, 32, 0, 0, 0, 0, 0, 0};
-    const DWORD bytes = static_cast<DWORD>(info.biWidth * -info.biHeight * 4),
-                header = sizeof(BITMAPFILEHEADER) + sizeof info;
-    BITMAPFILEHEADER file = {0x4D42, header + bytes, 0, 0, header};
-    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    bool ok = bytes && BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left,
-                              r.top, SRCCOPY);
-    GdiFlush();
-    char path[MAX_PATH] = ""; // <build folder>\tests\program.exe -> <build folder>\artifacts
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    CreateDirectoryA((CString(path) + "\\..\\..\\artifacts").c_str(), nullptr);
-    FILE* out =
-        ok ? fopen((CString(path) + "\\..\\..\\artifacts\\" + name).c_str(), "wb") : nullptr;
-    ok = out && fwrite(&file, sizeof file, 1, out) && fwrite(&info, sizeof info, 1, out) &&
-         fwrite(bits, bytes, 1, out);
-    ok = out && !fclose(out) && ok;
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
 }
 
 } // namespace ui_test

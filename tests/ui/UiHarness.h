@@ -48,12 +48,16 @@ private:
     UINT_PTR m_timer;
 };
 
+// Runs script on the dialog titled title that clicking button in dialog opens.
+void ClickInto(HWND dialog, int button, const char* title, const std::function<void(HWND)>& script);
+// A list view's rows top to bottom, the first `columns` columns joined with "|".
+std::vector<CString> ListRows(HWND list, int columns = 1);
+// Selects exactly the rows whose first column is one of texts.
+void SelectRows(HWND list, const std::vector<CString>& texts);
 void SetText(HWND dialog, int id, const CString& text);
 CString GetText(HWND dialog, int id);
 void ClickButton(HWND dialog, int id); // BM_CLICK: as if the user clicked it
 // Button down and up at client (x, y), the cursor moved there first.
 void Click(HWND window, int x, int y, bool right = false);
-// The window as on screen, into <build folder>/artifacts/name (a BMP). True when written.
-bool SaveScreenshot(HWND window, const char* name);
 
 } // namespace ui_test

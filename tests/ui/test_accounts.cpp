@@ -27,16 +27,10 @@ CString clickAnswering(HWND dialog, int button, const char* title, int answer) {
     return box.texts.empty() ? CString() : box.texts[0];
 }
 
-// Runs script on the dialog titled title that clicking button in dialog opens.
-void clickInto(HWND dialog, int button, const char* title,
-               const std::function<void(HWND)>& script) {
-    RunModal([&] { return ClickButton(dialog, button), INT_PTR(0); }, title, script);
-}
-
 // Opens the details with button (Add or Edit), clicks the check boxes given, fills in
 // "name|server|port|user|password" (an empty field stays as it is), and OK.
 void details(HWND manager, int button, const CString& fields, std::vector<int> boxes = {}) {
-    clickInto(manager, button, "Preferences", [&](HWND d) {
+    ClickInto(manager, button, "Preferences", [&](HWND d) {
         for (int box : boxes)
             ClickButton(d, box);
         size_t at = 0;
@@ -53,24 +47,11 @@ void details(HWND manager, int button, const CString& fields, std::vector<int> b
 
 // The rows top to bottom: name|server|port|user|anonymous|passive|default.
 std::vector<CString> rows(HWND manager) {
-    HWND list = GetDlgItem(manager, IDC_ACCOUNTS_LIST);
-    std::vector<CString> out(static_cast<size_t>(ListView_GetItemCount(list)));
-    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        for (int column = 0; column < 7; ++column) {
-            char text[512] = "";
-            ListView_GetItemText(list, row, column, text, sizeof text);
-            out[row] += (column ? "|" : "") + CString(text);
-        }
-    }
-    return out;
+    return ListRows(GetDlgItem(manager, IDC_ACCOUNTS_LIST), 7);
 }
 
 void select(HWND manager, const char* name) {
-    HWND list = GetDlgItem(manager, IDC_ACCOUNTS_LIST);
-    LVFINDINFOA find = {LVFI_STRING, name, 0, {}, 0};
-    int row = static_cast<int>(SendMessageA(list, LVM_FINDITEMA, WPARAM(-1), LPARAM(&find)));
-    ASSERT_GE(row, 0) << name;
-    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SelectRows(GetDlgItem(manager, IDC_ACCOUNTS_LIST), {name});
 }
 
 struct AccountsTest : ::testing::Test {
@@ -103,7 +84,7 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
         EXPECT_EQ(rows(m),
                   (std::vector<CString>{"Work|ftp.work|2121||N|Y|N", "Home|ftp.home|21|me|N|N|Y"}));
         // What the list or the connection could not use is refused; the dialog stays open.
-        clickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
+        ClickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
             SetText(d, IDC_ACC_SERVER, "x");
             for (const char* port : {"70000", "0", "-21"}) {
                 SetText(d, IDC_ACC_NAME, "Other");
@@ -131,7 +112,6 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
         EXPECT_EQ(rows(m),
                   (std::vector<CString>{"Third|ftp.third|990||Y|N|N", "Home2|ftp.home|21|me|N|N|N",
                                         "Work|new.work|2121||N|Y|Y"}));
-        EXPECT_TRUE(SaveScreenshot(m, "account-manager.bmp"));
         select(m, "Third"); // onto another account only when the user agrees; it keeps its place
         {
             BoxAnswers replace("Warning", {IDYES});
@@ -158,14 +138,14 @@ TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
     addAccounts({"Home", "Work"});
     SetPrefString(PREFS_SECTION, "DEFAULT", "Work");
     openManager([&](HWND m) {
-        clickInto(m, IDC_ACCOUNTS_EXPORT, "Export Accounts", [&](HWND e) {
+        ClickInto(m, IDC_ACCOUNTS_EXPORT, "Export Accounts", [&](HWND e) {
             EXPECT_EQ(GetText(e, IDC_IMPEXP_FILE), "c:\\temp\\TarnwickExport.inf");
-            clickInto(e, IDC_IMPEXP_BROWSE, "Export Tarnwick Accounts",
+            ClickInto(e, IDC_IMPEXP_BROWSE, "Export Tarnwick Accounts",
                       [](HWND chooser) { ClickButton(chooser, IDCANCEL); });
             SetText(e, IDC_IMPEXP_FILE, plain); // typed by hand
             ClickButton(e, IDOK);
         });
-        clickInto(m, IDC_ACCOUNTS_EXPORT, "Export Accounts", [&](HWND e) {
+        ClickInto(m, IDC_ACCOUNTS_EXPORT, "Export Accounts", [&](HWND e) {
             EXPECT_EQ(GetText(e, IDC_IMPEXP_FILE), plain); // remembered
             ClickButton(e, IDC_EXPORT_PASSWORDS);
             SetText(e, IDC_IMPEXP_FILE, damaged);
@@ -183,7 +163,7 @@ TEST_F(AccountsTest, ExportAndImportThroughTheirDialogs) {
     SetPrefString("USERPREFS/Home", "SERVER", "other.home");
     auto importFrom = [&](HWND m, const CString& path) {
         BoxAnswers report("Tarnwick", {IDOK});
-        clickInto(m, IDC_ACCOUNTS_IMPORT, "Import Accounts", [&](HWND i) {
+        ClickInto(m, IDC_ACCOUNTS_IMPORT, "Import Accounts", [&](HWND i) {
             SetText(i, IDC_IMPEXP_FILE, path);
             ClickButton(i, IDOK);
         });

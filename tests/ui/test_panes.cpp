@@ -76,7 +76,7 @@ TEST_F(PaneTest, ListsSortAndCompareSoundlyMenusOpenOnceAndAGoneListHearsNothing
     POINT clicked = {50, 60};
     ClientToScreen(list.window(), &clicked);
     // The context-menu key: at the selected row, not at (-1, -1).
-    select(list.window(), 0);
+    SelectRows(list.window(), {"file.txt"});
     SendMessageA(list.window(), WM_CONTEXTMENU, WPARAM(list.window()), MAKELPARAM(-1, -1));
     RECT bounds;
     GetWindowRect(list.window(), &bounds);

@@ -29,19 +29,15 @@ HGLOBAL makeFileList(const std::vector<CString>& paths) {
 }
 
 struct TransferJourney : MainWindowTest {
-    // The command lines of an upload as sent. The upload also traces each folder's MKD when it
-    // queues it, always before that MKD is sent: those are taken out.
-    std::vector<CString> uploadLines(const std::vector<CString>& expected) const {
-        std::vector<CString> queued, lines;
-        for (const CString& line : expected)
-            if (line.rfind("MKD ", 0) == 0)
-                queued.push_back(line);
-        size_t next = 0;
-        for (int i = win->m_traceBar.m_list.getItemCount() - 1; i >= 0; --i) {
-            CString row = win->m_traceBar.m_list.getItemText(i, 0);
-            if (next < queued.size() && row == queued[next])
-                ++next;
-            else if (row.rfind("MKD ", 0) == 0 || row == "TYPE I" || row.rfind("STOR /", 0) == 0)
+    // The command lines of an upload as sent. Each folder's MKD is also traced when it is
+    // queued, always before it is sent: the first of the two is left out.
+    std::vector<CString> uploadLines() const {
+        std::vector<CString> lines, queued;
+        for (const CString& row : traceRows()) {
+            const bool mkd = row.rfind("MKD ", 0) == 0;
+            if (mkd && std::find(queued.begin(), queued.end(), row) == queued.end())
+                queued.push_back(row);
+            else if (mkd || row == "TYPE I" || row.rfind("STOR /", 0) == 0)
                 lines.push_back(row);
         }
         return lines;
@@ -91,19 +87,19 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
         [&] { return showsFolder("/") && remoteRow("a.txt ") >= 0 && remoteRow("a.txt") >= 0; }));
     EXPECT_EQ(win->m_leftList.getItemText(localRow("big.bin"), 1), "5368709120");
 
-    select(win->m_leftList.window(), localRow("Up"));
+    SelectRows(win->m_leftList.window(), {"Up"});
     command(ID_SEND);
     ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("Up") >= 0; }));
     std::vector<CString> expected;
     expectedUpload(local.file("Up"), "/Up", expected);
     EXPECT_EQ(expected.size(), 9u); // 3 MKD, 3 files
-    EXPECT_EQ(uploadLines(expected), expected);
+    EXPECT_EQ(uploadLines(), expected);
     EXPECT_TRUE(traceHas("Not uploading " + local.file("Up\\Sub") + "\\back")) << trace();
     EXPECT_EQ(ReadFile(server->file("Up/Sub/b.txt")), "Up\\Sub\\b.txt");
     EXPECT_FALSE(files::Exists(server->file("Up/Sub/back")));
 
     // A file and a folder dropped at once on the remote list: into the folder shown there.
-    doubleClickRemote("in");
+    doubleClick(win->m_rightList, "in");
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/in"); }));
     win->m_traceBar.clear();
     PostMessageA(win->m_rightList.window(), WM_DROPFILES,
@@ -113,7 +109,7 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
         PumpUntil([&] { return idle() && remoteRow("Up") >= 0 && remoteRow("lone.txt") >= 0; }));
     expected = {"TYPE I", "STOR /in/lone.txt"};
     expectedUpload(local.file("Up"), "/in/Up", expected);
-    EXPECT_EQ(uploadLines(expected), expected);
+    EXPECT_EQ(uploadLines(), expected);
     EXPECT_EQ(ReadFile(server->file("in/Up/a.txt")), "Up\\a.txt");
 
     // Pasted: the clipboard's list is read, never released.
@@ -138,7 +134,7 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     // Of two names that differ by a trailing blank, the one chosen goes.
     win->m_rightTree.selectItem(win->m_rightTree.getRoot());
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("a.txt ") >= 0; }));
-    select(win->m_rightList.window(), remoteRow("a.txt "));
+    SelectRows(win->m_rightList.window(), {"a.txt "});
     command(ID_REMOVE_FILE);
     ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("a.txt ") < 0; }));
     EXPECT_EQ(ReadFile(server->file("a.txt")), "plain");
@@ -168,7 +164,7 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     });
     EXPECT_EQ(filled, "/");
     EXPECT_TRUE(PumpUntil([&] { return idle() && traceHas("214"); }));
-    select(win->m_rightList.window(), remoteRow("a.txt"));
+    SelectRows(win->m_rightList.window(), {"a.txt"});
     answer(ID_SITE_USING_FILE, "Enter SITE Parameters", [&](HWND d) {
         filled = GetText(d, IDC_PROMPT_EDIT);
         ClickButton(d, IDCANCEL);
@@ -177,20 +173,12 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
 
     // Local double-clicks: a folder opens in the tree and the list; a file no program is
     // associated with warns.
-    auto doubleClickLocal = [&](const char* name) {
-        NMITEMACTIVATE click = {};
-        click.hdr = {win->m_leftList.window(), UINT_PTR(win->m_leftList.controlId()),
-                     UINT(NM_DBLCLK)};
-        click.iItem = localRow(name);
-        select(win->m_leftList.window(), click.iItem);
-        SendMessageA(win->m_hWnd, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
-    };
-    doubleClickLocal("Up");
+    doubleClick(win->m_leftList, "Up");
     EXPECT_EQ(win->m_leftTree.getSelectedPath(), local.file("Up"));
     EXPECT_GE(localRow("z.txt"), 0);
     win->m_leftTree.selectItem(win->m_leftTree.getParent(win->m_leftTree.getSelection()));
     BoxAnswers warning("Warning", {IDOK});
-    doubleClickLocal("x.tw2unknown");
+    doubleClick(win->m_leftList, "x.tw2unknown");
     EXPECT_EQ(
         warning.texts,
         std::vector<CString>{"There is no association with this file.\nPlease create one first"});
@@ -221,7 +209,7 @@ TEST_F(TransferJourney, TheScriptedListingAndADownloadAbortedAndResumed) {
     EXPECT_EQ(win->m_rightList.getItemText(3, 1), "-rw-r--r-- 1 u g 5 Jan 01 10:00 a.txt");
 
     const CString part = local.file("f.bin.TarnwickPart");
-    select(win->m_rightList.window(), remoteRow("f.bin"));
+    SelectRows(win->m_rightList.window(), {"f.bin"});
     command(ID_RETRIEVE);
     ASSERT_TRUE(PumpUntil([&] { return ReadFile(part).size() == 50000; })) << fake->transcript();
     SetFocus(win->m_rightList.window());

@@ -26,23 +26,15 @@ using namespace ui_test;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-// Starts a Linux program through Wine, for what Windows calls cannot make (a symbolic link,
-// a name that ends in a blank); path is a local path, passed as its Linux path. Its end cannot
-// be waited for: callers wait for what it makes.
-inline bool RunUnix(const char* program, const CString& path, const char* suffix = "") {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    wchar_t wide[4096] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, 4096);
-    char* unix = toUnix(wide);
-    CString line = CString(program) + " \"" + unix + suffix + "\"";
-    HeapFree(GetProcessHeap(), 0, unix);
+// Runs a Linux program (Wine starts those too) in a local folder, for what Windows calls cannot
+// make: a symbolic link, a name that ends in a blank. Its end cannot be waited for: callers
+// wait for what it makes.
+inline bool RunUnix(CString commandLine, const CString& folder) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &startup, &process);
+    bool started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                  folder.c_str(), &startup, &process);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return started;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace ui_test {
 
@@ -35,68 +36,45 @@ HWND findVisible(const char* className, const char* title) {
     return nullptr;
 }
 
-// Something to do from inside a modal loop (a dialog's or a menu's) that open() starts: a
-// thread timer looks for the window, acts on it once, and ends it at the deadline.
-struct LoopRun {
-    const char* className;
+// The scripted dialog of the innermost RunModal: a thread timer looks for it from inside the
+// dialog's own loop, runs the script once, and ends the dialog at the deadline.
+struct ModalRun {
     const char* title;
-    std::function<void(HWND)> act;
-    std::function<void(HWND)> end; // at the deadline, with the window or null
+    const std::function<void(HWND)>& script;
     ULONGLONG deadline = GetTickCount64() + kDefaultTimeoutMs;
-    bool acted = false;
+    bool ran = false;
+    HWND stillOpen = nullptr;
 };
 
-LoopRun* g_loop = nullptr;
+ModalRun* g_modal = nullptr;
 BoxAnswers* g_boxes = nullptr;
 
-void CALLBACK loopTick(HWND, UINT, UINT_PTR, DWORD) {
-    LoopRun* run = g_loop;
-    HWND window = run ? findVisible(run->className, run->title) : nullptr;
+void CALLBACK modalTick(HWND, UINT, UINT_PTR, DWORD) {
+    ModalRun* run = g_modal;
+    HWND dialog = run ? findVisible("#32770", run->title) : nullptr;
     if (run && GetTickCount64() >= run->deadline) {
         run->deadline = ~0ull;
-        run->end(window);
-    } else if (run && !run->acted && window) { // once, not again from a loop the action opened
-        run->acted = true;
-        run->act(window);
+        if ((run->stillOpen = dialog))
+            EndDialog(dialog, IDCANCEL);
+    } else if (run && !run->ran && dialog) { // once, not again from a loop the script opened
+        run->ran = true;
+        run->script(dialog);
     }
-}
-
-void runInLoop(LoopRun& run, const std::function<void()>& open) {
-    LoopRun* outer = g_loop;
-    g_loop = &run;
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, &loopTick);
-    open();
-    KillTimer(nullptr, timer);
-    g_loop = outer;
 }
 
 } // namespace
 
 INT_PTR RunModal(const std::function<INT_PTR()>& open, const char* title,
                  const std::function<void(HWND dialog)>& script) {
-    HWND stillOpen = nullptr;
-    INT_PTR result = 0;
-    LoopRun run{"#32770", title, script, [&](HWND dialog) {
-                    if ((stillOpen = dialog))
-                        EndDialog(dialog, IDCANCEL);
-                }};
-    runInLoop(run, [&] { result = open(); });
-    EXPECT_TRUE(run.acted && !stillOpen)
+    ModalRun run{title, script};
+    ModalRun* outer = std::exchange(g_modal, &run);
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, &modalTick);
+    INT_PTR result = open();
+    KillTimer(nullptr, timer);
+    g_modal = outer;
+    EXPECT_TRUE(run.ran && !run.stillOpen)
         << "the dialog \"" << (title ? title : "(any)") << "\" never appeared or stayed open";
     return result;
-}
-
-bool ChoosePopupItem(const std::function<void()>& open, int position) {
-    LoopRun run{"#32768", nullptr,
-                [&](HWND menu) { // the menu loop reads the keyboard messages of the whole thread
-                    for (int i = 0; i <= position; ++i)
-                        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-                    PostMessageA(menu, WM_KEYDOWN, position < 0 ? VK_ESCAPE : VK_RETURN, 0);
-                },
-                [](HWND) { EndMenu(); }};
-    runInLoop(run, open);
-    PumpPending(); // the chosen command is posted to the menu's owner
-    return run.acted;
 }
 
 BoxAnswers::BoxAnswers(const char* title, std::vector<int> answers)

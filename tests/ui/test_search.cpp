@@ -36,7 +36,8 @@ struct SearchJourney : MainWindowTest {
             },
             "Remote Search for Folder /top",
             [&](HWND dialog) {
-                EXPECT_FALSE(IsWindowEnabled(win->m_hWnd));
+                // (A box the walk raised and closed may have enabled it again.)
+                EXPECT_TRUE(id != ID_REMOTE_SEARCH || !IsWindowEnabled(win->m_hWnd));
                 EXPECT_TRUE(PumpUntil([&] { return idle() && rows(dialog).size() == count; }));
                 script(dialog);
                 ran = true;
@@ -127,7 +128,7 @@ TEST_F(SearchJourney, RecursiveDeleteAsksAndDeletesOnlyAWholeTree) {
         ASSERT_TRUE(files::CreateFolder(server->file(folder)));
     for (const char* name : {"keep.txt", "top/a.txt", "top/Sub/b.txt", "top/Sub/Deep/c.txt"})
         ASSERT_TRUE(WriteFile(server->file(name), name));
-    ASSERT_TRUE(RunUnix("Z:\\bin\\ln -s /", server->file("top/root")));
+    ASSERT_TRUE(RunUnix("Z:\\bin\\ln -s / root", server->file("top")));
     ASSERT_TRUE(PumpUntil([&] { return files::Exists(server->file("top/root")); }));
     ASSERT_NO_FATAL_FAILURE(open(*server));
     recursiveDelete({IDNO}, 1);

@@ -75,6 +75,14 @@ protected:
                       server.user().empty() ? "word" : server.password().c_str());
         SetPrefString("USERPREFS/Local", "PASV", passive ? "Y" : "N");
     }
+    // The window started on the local folder and logged on to server, showing its root.
+    void logOn(const rig::Server& server) {
+        useServer(server);
+        SetPrefString(PREFS_SECTION, "LASTDIR", local.path().c_str());
+        start();
+        command(ID_LOGON);
+        ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && win->m_bConnected; }));
+    }
     LRESULT command(int id) { return SendMessageA(win->m_hWnd, WM_COMMAND, id, 0); }
     std::vector<CString> traceRows() const { // oldest first
         std::vector<CString> rows;
@@ -131,10 +139,9 @@ protected:
         return texts;
     }
     HTREEITEM child(HTREEITEM node, const char* text) const {
-        const CMyRightTree& tree = win->m_rightTree;
-        HTREEITEM c = tree.getChild(node);
-        while (c && tree.getItemText(c) != text)
-            c = tree.getNextSibling(c);
+        HTREEITEM c = win->m_rightTree.getChild(node);
+        while (c && win->m_rightTree.getItemText(c) != text)
+            c = win->m_rightTree.getNextSibling(c);
         return c;
     }
     // A key pressed with the focus where it is, through the program's message loop step.

@@ -31,8 +31,6 @@ class BoxAnswers {
 public:
     BoxAnswers(const char* title, std::vector<int> answers);
     ~BoxAnswers();
-    BoxAnswers(const BoxAnswers&) = delete;
-    BoxAnswers& operator=(const BoxAnswers&) = delete;
     std::vector<CString> texts;
     std::function<void(const CString& text)> before;
 

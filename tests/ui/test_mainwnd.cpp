@@ -51,8 +51,6 @@ TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection)
     std::sort(folders.begin(), folders.end());
     EXPECT_EQ(folders, (std::vector<CString>{"empty", "share"}));
     HTREEITEM share = child(tree.getRoot(), "share");
-    EXPECT_EQ(children(share), std::vector<CString>{"???? Loading..."});
-    EXPECT_EQ(win->m_rightList.getItemText(remoteRow("top.txt"), 1).find("-rw"), 0u);
 
     // Expanding a folder that is not selected selects it and lists it, once.
     tree.expand(share, TVE_EXPAND);

@@ -16,11 +16,7 @@ namespace {
 struct SearchJourney : MainWindowTest {
     // Logged on, the remote tree showing /top, the local tree the test's folder.
     void open(const rig::Server& server) {
-        useServer(server);
-        SetPrefString(PREFS_SECTION, "LASTDIR", local.path().c_str());
-        start();
-        command(ID_LOGON);
-        ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && win->m_bConnected; }));
+        ASSERT_NO_FATAL_FAILURE(logOn(server));
         win->m_rightTree.selectItem(child(win->m_rightTree.getRoot(), "top"));
         ASSERT_TRUE(PumpUntil([&] { return showsFolder("/top"); }));
     }

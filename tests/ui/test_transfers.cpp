@@ -79,12 +79,8 @@ TEST_F(TransferJourney, FoldersGoUpWithoutLinksTheServersFoldersChangeAndLocalFi
     EXPECT_TRUE(SetFilePointerEx(big, fiveGiB, nullptr, FILE_BEGIN) && SetEndOfFile(big));
     CloseHandle(big);
     ASSERT_TRUE(PumpUntil([&] { return files::Exists(local.file("Up\\Sub\\back")); }));
-    useServer(*server);
-    SetPrefString(PREFS_SECTION, "LASTDIR", local.path().c_str());
-    start();
-    command(ID_LOGON);
-    ASSERT_TRUE(PumpUntil(
-        [&] { return showsFolder("/") && remoteRow("a.txt ") >= 0 && remoteRow("a.txt") >= 0; }));
+    ASSERT_NO_FATAL_FAILURE(logOn(*server));
+    ASSERT_TRUE(remoteRow("a.txt ") >= 0 && remoteRow("a.txt") >= 0);
     EXPECT_EQ(win->m_leftList.getItemText(localRow("big.bin"), 1), "5368709120");
 
     SelectRows(win->m_leftList.window(), {"Up"});
@@ -185,12 +181,9 @@ TEST_F(TransferJourney, TheScriptedListingAndADownloadAbortedAndResumed) {
     auto fake = rig::StartFake(
         std::string(reinterpret_cast<const char*>(kFakeDownload), kFakeDownload_size));
     ASSERT_TRUE(fake->ok()) << fake->error();
-    useServer(*fake);
     ASSERT_TRUE(WriteFile(local.file("f.bin"), "the old f.bin"));
-    SetPrefString(PREFS_SECTION, "LASTDIR", local.path().c_str());
-    start();
-    command(ID_LOGON);
-    ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("f.bin") >= 0; })) << fake->transcript();
+    ASSERT_NO_FATAL_FAILURE(logOn(*fake));
+    ASSERT_GE(remoteRow("f.bin"), 0) << fake->transcript();
     // Folders into the tree with their placeholder; a link is no folder of the tree. Every
     // entry into the list (folders on top), never "." or ".."; names exactly as listed, the
     // details the whole line without its line end.

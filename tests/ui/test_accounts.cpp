@@ -107,6 +107,7 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
         details(m, IDC_ACCOUNTS_EDIT, "|new.work");
         select(m, "Home"); // a rename moves it to the end, and it stays current
         details(m, IDC_ACCOUNTS_EDIT, "Home2");
+        EXPECT_EQ(rows(m).front(), "Home2|ftp.home|21|me|N|N|Y"); // still the current one
         select(m, "Work");
         ClickButton(m, IDC_ACCOUNTS_DEFAULT);
         details(m, IDC_ACCOUNTS_ADD, "Third|ftp.third|990", {IDC_ACC_ANONYMOUS});

@@ -7,6 +7,8 @@
 #include "net/FtpSocketControl.h"
 #include "settings/Prefs.h"
 
+#include <algorithm>
+
 namespace {
 
 // Only listings and PWD collapse: asking twice for the same folder gains nothing, while two
@@ -151,6 +153,12 @@ void CCommandQueue::retireCurrent() {
 }
 
 void CCommandQueue::clearPending() { m_pending.clear(); }
+
+size_t CCommandQueue::dropPending(const std::function<bool(const CommandRecord&)>& drop) {
+    const size_t before = m_pending.size();
+    m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(), drop), m_pending.end());
+    return before - m_pending.size();
+}
 
 void CCommandQueue::saveStack() {
     DebugOutput("SAVE STACK BEGIN\n");

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 class CCommand;
 
@@ -33,6 +34,9 @@ public:
     bool push(const CString& name, const CString& arg1, const CString& arg2);
     void retireCurrent();
     void clearPending();
+    // Removes the pending requests drop() chooses (the listings of a search that was closed);
+    // returns how many.
+    size_t dropPending(const std::function<bool(const CommandRecord&)>& drop);
     // Keeps the unfinished work (current or held command, then the pending requests) for a
     // resumption after a lost connection; restoreStack puts it back.
     void saveStack();

@@ -200,6 +200,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SOCKET_NOTIFY:
         CAsyncSocket::HandleNotification(reinterpret_cast<CAsyncSocket*>(wParam));
         return 0;
+    case WM_OPEN_SEARCH: openSearchDialog(wParam != 0); return 0;
     case WM_COMMAND:
         if (onCommand(LOWORD(wParam)))
             return 1;

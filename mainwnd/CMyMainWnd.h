@@ -13,8 +13,12 @@
 #include "panes/CMyRightList.h"
 #include "panes/CMyRightTree.h"
 #include "panes/PaneHost.h"
+#include "search/SearchWalk.h"
 
 #include <windows.h>
+
+class CSearchDialog;
+class CTreeLISTCommand;
 
 class CMyMainWnd : public ICallBackController, public IPaneHost {
 public:
@@ -56,6 +60,9 @@ public:
     void refreshLocalList(const CString& path);
     void disconnect();
     void abortAll();
+    // Lists the remote tree's folder as the start of a search ("N"), or of a recursive delete
+    // ("N1") while m_bRecursiveDelete is set; the results dialog opens when it comes back.
+    void startRemoteSearch();
 
     HWND m_hWnd = nullptr;
     HIMAGELIST m_hSmallImages = nullptr;
@@ -74,6 +81,12 @@ public:
     bool m_bConnected = false;
     CString m_remotePath;
     CCommandQueue m_queue;
+    // The remote search: its root and results, and its dialog while it is open.
+    CSearchWalk m_search;
+    CSearchDialog* m_pSearchDlg = nullptr;
+    bool m_bRecursiveDelete = false;
+    bool m_bSearchDlgPosted = false; // the dialog opens once the listing's callback is over
+    std::vector<CString> m_searchWaiting; // folders to list once it is open
 
     // How the Help menu opens its pages (ShellExecuteA); the ui tests record the calls here
     // instead of starting a browser.
@@ -132,6 +145,10 @@ private:
     void createRemoteDir();
     void deleteRemoteDir();
     void runSiteCommand(bool usingFile);
+    // The remote search (SearchCommands.cpp).
+    void recursiveDelete();
+    void onSearchListing(CTreeLISTCommand& listing);
+    void openSearchDialog(bool deleteMode);
 
     // Engine events (MainController.cpp).
     bool onConnectionError(const CString& text, CString& reply);
@@ -141,6 +158,9 @@ private:
     void onListingDone();
     void renameRemote(const CString& newName);
 };
+
+// Posted to the main window to open the search results (first parameter: delete mode).
+constexpr UINT WM_OPEN_SEARCH = WM_APP + 1;
 
 // The title text: "Tarnwick2 - " and the account name.
 CString MainWindowTitle(const CString& account);

@@ -36,6 +36,8 @@ bool CMyMainWnd::onCommand(int id) {
     case ID_SITE_USING_DIR: runSiteCommand(false); return true;
     case ID_SITE_USING_FILE: runSiteCommand(true); return true;
     case ID_PASTE: m_rightList.paste(); return true;
+    case ID_REMOTE_SEARCH: startRemoteSearch(); return true;
+    case ID_RECURSIVE_DELETE: recursiveDelete(); return true;
     case ID_EXIT: SendMessageA(m_hWnd, WM_CLOSE, 0, 0); return true;
     case ID_ACCOUNT_MANAGER:
         runAccountManager(m_hWnd);

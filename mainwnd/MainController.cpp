@@ -122,8 +122,10 @@ void CMyMainWnd::onListingDone() {
         return;
     }
     // A search's listing is not the panes' (the search comes with its own dialog).
-    if (!listing->getArg2().empty())
+    if (!listing->getArg2().empty()) {
+        onSearchListing(*listing);
         return;
+    }
     // The user has moved on to another folder: this listing is stale.
     if (listing->getArg1() != m_rightTree.getSelectedPath())
         return;

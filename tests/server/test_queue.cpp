@@ -78,6 +78,16 @@ TEST_F(QueueTest, OnlyListingAndPwdRequestsCollapse) {
     EXPECT_EQ(queue.pending()[1].arg2, "N");
 }
 
+TEST_F(QueueTest, DroppingPendingRequestsKeepsTheOthersInOrder) {
+    startRunningLogin();
+    for (const char* folder : {"/a", "/b", "/c"}) {
+        queue.submit("TreeLIST", folder, "Y");
+        queue.submit("RETR", folder, "C:");
+    }
+    EXPECT_EQ(queue.dropPending([](const CommandRecord& r) { return r.arg2 == "Y"; }), 3u);
+    EXPECT_EQ(names(queue.pending()), (std::vector<CString>{"RETR:/a", "RETR:/b", "RETR:/c"}));
+}
+
 TEST_F(QueueTest, WithoutAConnectionTheUserIsAskedFirst) {
     answerYes = false;
     EXPECT_FALSE(queue.submit("CWD", "/pub", ""));

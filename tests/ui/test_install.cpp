@@ -15,46 +15,6 @@ using testing_support::TempDir;
 
 namespace {
 
-const char kTestKey[] = "Software\\Tarnwick2Tests";
-const char kEntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick2";
-
-// Answers the "Tarnwick2" message boxes that open while run() runs, in order, and keeps their
-// texts. A box beyond the answers, or still open at the deadline, is cancelled.
-struct BoxAnswers {
-    std::vector<int> answers;
-    std::vector<CString> texts;
-    HWND last = nullptr;
-    ULONGLONG deadline = GetTickCount64() + kDefaultTimeoutMs;
-} * g_boxes;
-
-BOOL CALLBACK collectStatic(HWND child, LPARAM text) {
-    if (ClassOf(child) == "Static")
-        *reinterpret_cast<CString*>(text) += GetText(GetParent(child), GetDlgCtrlID(child));
-    return TRUE;
-}
-
-void CALLBACK answerTick(HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = FindThreadWindow("#32770", "Tarnwick2");
-    if (!box || box == g_boxes->last)
-        return;
-    size_t n = g_boxes->texts.size();
-    bool answer = n < g_boxes->answers.size() && GetTickCount64() < g_boxes->deadline;
-    g_boxes->last = box;
-    g_boxes->texts.emplace_back();
-    EnumChildWindows(box, collectStatic, reinterpret_cast<LPARAM>(&g_boxes->texts.back()));
-    PostMessageA(box, WM_COMMAND, answer ? g_boxes->answers[n] : IDCANCEL, 0);
-}
-
-std::vector<CString> answerBoxes(const std::function<void()>& run, std::vector<int> answers) {
-    BoxAnswers boxes;
-    boxes.answers = std::move(answers);
-    g_boxes = &boxes;
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, answerTick);
-    run();
-    KillTimer(nullptr, timer);
-    return boxes.texts;
-}
-
 int countLinks(const CString& folder) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
@@ -65,100 +25,85 @@ int countLinks(const CString& folder) {
     return count;
 }
 
-bool exists(const CString& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-class InstallTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        CoInitialize(nullptr);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey); // left by a run that died
-        const CString machine = CString(kTestKey) + "\\machine";
-        RegCreateKeyExA(HKEY_CURRENT_USER, machine.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &places.registryRoots[0], nullptr);
-        RegDeleteKeyA(HKEY_CURRENT_USER, machine.c_str());
-        RegCreateKeyExA(HKEY_CURRENT_USER, (CString(kTestKey) + "\\user").c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &places.registryRoots[1], nullptr);
-        for (const char* folder : {"Tarn wick", "Start Menu", "Start Menu\\Programs"})
-            CreateDirectoryA(m_dir.file(folder).c_str(), nullptr);
-        places.program = m_dir.file("Tarn wick") + "\\Tarnwick2.exe";
-        testing_support::WriteFile(places.program, "MZ");
-        places.startMenus[0] = m_dir.file("missing\\Start Menu");
-        places.startMenus[1] = m_dir.file("Start Menu");
-        places.programsFolders[0] = m_dir.file("missing\\Programs");
-        places.programsFolders[1] = m_dir.file("Start Menu\\Programs");
-        places.scheduleDeletion = [this](const std::vector<CString>& paths) {
-            scheduled = paths;
-            return schedulingWorks;
-        };
-    }
-    void TearDown() override {
-        RegCloseKey(places.registryRoots[0]);
-        RegCloseKey(places.registryRoots[1]);
-        RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
-    }
-
-    // The uninstall command in the user's root; "" when there is no entry.
-    CString entry() const {
-        char text[MAX_PATH * 2] = "";
-        DWORD size = sizeof text;
-        RegGetValueA(places.registryRoots[1], kEntryKey, "UninstallString", RRF_RT_REG_SZ,
-                     nullptr, text, &size);
-        return text;
-    }
-    int links() const {
-        EXPECT_FALSE(exists(m_dir.file("missing")));
-        return countLinks(places.startMenus[1]) +
-               countLinks(places.programsFolders[1] + "\\Tarnwick2");
-    }
-
+TEST(Install, AStandardUserInstallsDeclinesAndUninstalls) {
+    CoInitialize(nullptr);
+    const CString key = "Software\\Tarnwick2Tests";
+    RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); // left by a run that died
     InstallPlaces places;
+    for (HKEY& root : places.registryRoots)
+        RegCreateKeyExA(HKEY_CURRENT_USER,
+                        (key + (&root == places.registryRoots ? "\\machine" : "\\user")).c_str(), 0,
+                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr);
+    RegDeleteKeyA(HKEY_CURRENT_USER, (key + "\\machine").c_str());
+    TempDir dir;
+    for (const char* folder : {"Tarn wick", "Start Menu", "Start Menu\\Programs"})
+        CreateDirectoryA(dir.file(folder).c_str(), nullptr);
+    places.program = dir.file("Tarn wick") + "\\Tarnwick2.exe";
+    testing_support::WriteFile(places.program, "MZ");
+    places.startMenus[0] = dir.file("missing\\Start Menu");
+    places.startMenus[1] = dir.file("Start Menu");
+    places.programsFolders[0] = dir.file("missing\\Programs");
+    places.programsFolders[1] = dir.file("Start Menu\\Programs");
     std::vector<CString> scheduled;
     bool schedulingWorks = false;
+    places.scheduleDeletion = [&](const std::vector<CString>& paths) {
+        return scheduled = paths, schedulingWorks;
+    };
+    auto entry = [&] { // the uninstall command in the user's root; "" when there is none
+        char text[MAX_PATH * 2] = "";
+        DWORD size = sizeof text;
+        RegGetValueA(places.registryRoots[1],
+                     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick2",
+                     "UninstallString", RRF_RT_REG_SZ, nullptr, text, &size);
+        return CString(text);
+    };
+    auto links = [&] {
+        return countLinks(places.startMenus[1]) +
+               countLinks(places.programsFolders[1] + "\\Tarnwick2");
+    };
+    auto uninstallAnswering = [&](std::vector<int> answers, int exitCode) { // the boxes' texts
+        BoxAnswers boxes("Tarnwick2", std::move(answers));
+        EXPECT_EQ(uninstall(places), exitCode);
+        return boxes.texts;
+    };
 
-private:
-    TempDir m_dir;
-};
-
-} // namespace
-
-// A standard user: the machine-wide places cannot be written, the user's own take everything.
-TEST_F(InstallTest, InstallDeclineAndUninstall) {
     registerUninstaller(places);
     EXPECT_EQ(entry(), "\"" + places.program + "\" -U");
     createShortcuts(places);
     createShortcuts(places);
     EXPECT_EQ(links(), 5);
-
-    int exitCode = 0;
-    auto texts = answerBoxes([&] { exitCode = uninstall(places); }, {IDNO});
-    EXPECT_EQ(exitCode, -1);
-    EXPECT_EQ(texts.size(), 1u);
+    EXPECT_EQ(GetFileAttributesA(dir.file("missing").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(uninstallAnswering({IDNO}, -1).size(), 1u);
     EXPECT_NE(entry(), "");
     EXPECT_EQ(links(), 5);
     EXPECT_TRUE(scheduled.empty());
 
     // The files cannot be scheduled: the box names the folder instead of asking for a restart.
-    const CString folder = places.program.Left(places.program.ReverseFind('\\'));
-    texts = answerBoxes([&] { exitCode = uninstall(places); }, {IDYES, IDOK});
-    EXPECT_EQ(exitCode, 0);
+    const CString folder = dir.file("Tarn wick");
+    std::vector<CString> texts = uninstallAnswering({IDYES, IDOK}, 0);
     EXPECT_EQ(entry(), "");
     EXPECT_EQ(links(), 0);
-    EXPECT_FALSE(exists(places.programsFolders[1] + "\\Tarnwick2"));
+    EXPECT_EQ(GetFileAttributesA((places.programsFolders[1] + "\\Tarnwick2").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     ASSERT_EQ(scheduled.size(), 7u);
     EXPECT_EQ(scheduled.front(), places.program);
     EXPECT_EQ(scheduled.back(), folder); // the folder only once its files are gone
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_TRUE(texts[1].Find(folder.c_str()) >= 0 && texts[1].Find("must restart") < 0)
         << texts[1];
-
     schedulingWorks = true;
-    texts = answerBoxes([&] { uninstall(places); }, {IDYES, IDOK});
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[1], "You must restart your machine to complete the uninstall");
+    texts = uninstallAnswering({IDYES, IDOK}, 0);
+    EXPECT_EQ(texts.size() == 2 ? texts[1] : "",
+              "You must restart your machine to complete the uninstall");
+    for (HKEY root : places.registryRoots)
+        RegCloseKey(root);
+    RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
 }
-TEST(BootDeletionList, AppendsShortPathsToItsSection) {
+
+TEST(Install, TheBootDeletionListGainsShortPathsInItsSection) {
     TempDir dir;
-    const CString folder = dir.file("Tarn wick"), exe = folder + "\\Tarnwick2.exe";
+    const CString folder = dir.file("Tarn wick"), exe = folder + "\\Tarnwick2.exe",
+                  ini = dir.file("Wininit.ini");
     CreateDirectoryA(folder.c_str(), nullptr);
     testing_support::WriteFile(exe, "MZ");
     // An absent file has no short form and is left out; the others lose their blanks.
@@ -169,21 +114,18 @@ TEST(BootDeletionList, AppendsShortPathsToItsSection) {
         EXPECT_EQ(CString(shortPath).Find(' '), -1) << shortPath;
         lines += CString("NUL=") + shortPath + "\r\n";
     }
-    struct {
-        const char* before; // null: no file yet
-        const char* kept;   // what comes before the new lines
-    } cases[] = {
-        {"[boot]\r\nshell=x\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n",
-         "[boot]\r\nshell=x\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n"},
-        {nullptr, "[rename]\r\n"},
-        {"[boot]\r\nshell=x", "[boot]\r\nshell=x\r\n[rename]\r\n"},
-    };
-    for (const auto& c : cases) {
-        const CString ini = dir.file("Wininit.ini");
+    // Before (null: no file yet), and what must come before the new lines after.
+    for (auto c : {std::pair<const char*, const char*>{
+                       "[boot]\r\nshell=x\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n",
+                       "[boot]\r\nshell=x\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n"},
+                   {nullptr, "[rename]\r\n"},
+                   {"[boot]\r\nshell=x", "[boot]\r\nshell=x\r\n[rename]\r\n"}}) {
         DeleteFileA(ini.c_str());
-        if (c.before)
-            testing_support::WriteFile(ini, c.before);
+        if (c.first)
+            testing_support::WriteFile(ini, c.first);
         EXPECT_TRUE(AppendBootDeletions(ini, {exe, folder + "\\absent.htm", folder}));
-        EXPECT_EQ(testing_support::ReadFile(ini), c.kept + lines);
+        EXPECT_EQ(testing_support::ReadFile(ini), c.second + lines);
     }
 }
+
+} // namespace

@@ -1,143 +1,146 @@
-// The main window driven for real under Wine, as a user goes: logging on to a local server with
-// the account in the settings, browsing and renaming in the remote panes, closing the
-// connection, shortcut keys from every pane, resizing, a refused connection, and closing.
-// (The scripted server's listing is read in test_transfers.cpp, before a download.)
+// The main window as a user goes through it on each real server and mode: logging on from the
+// keyboard, browsing, renaming, sending and retrieving files, closing the connection; shortcut
+// keys from every pane; a refused connection.
 #include "tests/ui/MainWindowJourney.h"
 
+#include "settings/Accounts.h"
 #include "tests/support/RawPeer.h"
 
-#include <algorithm>
+#include <tuple>
 
 using namespace ui_journey;
 
 namespace {
-struct Browsing : MainWindowTest, ::testing::WithParamInterface<const char*> {};
 
-// Logging on from the trace list with the keyboard, opening folders from the tree and from the
-// list, renaming in place, closing the connection and logging on again from the tree.
-TEST_P(Browsing, ALoggedOnUserBrowsesRenamesAndClosesTheConnection) {
-    const bool vsftpd = CString(GetParam()) == "vsftpd";
+struct ServersAndModes : MainWindowTest,
+                         ::testing::WithParamInterface<std::tuple<const char*, bool>> {};
+
+TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection) {
+    const bool vsftpd = CString(std::get<0>(GetParam())) == "vsftpd";
     auto server = vsftpd ? rig::StartVsftpd() : rig::StartPyftpdlib();
     ASSERT_TRUE(server->ok()) << server->error();
-    useServer(*server);
-    ASSERT_TRUE(CreateDirectoryA(server->file("share").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(server->file("share/docs").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(server->file("empty").c_str(), nullptr));
-    ASSERT_TRUE(testing_support::WriteFile(server->file("top.txt"), "top"));
-    ASSERT_TRUE(testing_support::WriteFile(server->file("share/a.txt"), "a"));
-    ASSERT_TRUE(window.create(GetModuleHandleA(nullptr), SW_SHOW));
-    EXPECT_EQ(GetCallBackController(), &window);
-    CMyRightTree& tree = window.m_rightTree;
+    useServer(*server, std::get<1>(GetParam()));
+    for (const char* folder : {"share", "share/docs", "empty"})
+        ASSERT_TRUE(CreateDirectoryA(server->file(folder).c_str(), nullptr));
+    ASSERT_TRUE(WriteFile(server->file("top.txt"), "top") &&
+                WriteFile(server->file("share/a.txt"), "a"));
+    const std::string one = testing_support::RandomBytes(700000, 7), two = "two\r\nlines\n";
+    ASSERT_TRUE(WriteFile(local.file("one.bin"), one) && WriteFile(local.file("two.txt"), two));
+    CString last = local.path(); // stored with doubled backslashes, as older versions wrote it
+    last.Replace("\\", "\\\\");
+    SetPrefString(PREFS_SECTION, "LASTDIR", last.c_str());
+    start();
+    EXPECT_EQ(win->m_leftTree.getSelectedPath(), local.path());
+    CMyRightTree& tree = win->m_rightTree;
     EXPECT_EQ(tree.getItemText(tree.getRoot()), "Not Connected");
-    char title[256] = {};
-    GetWindowTextA(window.m_hWnd, title, sizeof title);
-    EXPECT_STREQ(title, "Tarnwick2 - Local");
+    EXPECT_EQ(title(), "Tarnwick2 - Local");
 
     // A click in the trace list does not take the shortcut keys away from the window.
-    Click(window.m_traceBar.m_list.window(), 20, 30);
-    EXPECT_EQ(GetFocus(), window.m_traceBar.m_list.window());
+    Click(win->m_traceBar.m_list.window(), 20, 30);
     EXPECT_TRUE(pressKey('L', true));
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("top.txt") >= 0; }))
-        << "the log-on did not list the root";
-    EXPECT_TRUE(traceHas(("USER " + server->user()).c_str()));
-    EXPECT_TRUE(traceHas("Logging into account Local"));
-    EXPECT_FALSE(traceHas("PASS"));
-    EXPECT_FALSE(traceHas("Command State Change")); // level 9 is never shown
-    for (const CString& row : traceRows())
-        EXPECT_EQ(row.find_first_of("\r\n"), std::string::npos) << row; // shown without CR LF
+        << trace();
+    EXPECT_TRUE(traceHas("USER " + server->user()) && traceHas("Logging into account Local"))
+        << trace();
+    EXPECT_FALSE(traceHas("PASS") || traceHas("Command State Change"))
+        << trace();                               // level 9 never shows
+    EXPECT_EQ(trace().find('\r'), CString::npos); // lines shown without their CR LF
     EXPECT_EQ(statusText(), "Ready");
     std::vector<CString> folders = children(tree.getRoot());
     folders.erase(std::remove(folders.begin(), folders.end(), "pub"), folders.end()); // vsftpd's
     std::sort(folders.begin(), folders.end());
     EXPECT_EQ(folders, (std::vector<CString>{"empty", "share"}));
     HTREEITEM share = child(tree.getRoot(), "share");
-    ASSERT_NE(share, nullptr);
-    EXPECT_EQ(children(share), std::vector<CString>{"???? Loading..."});
-    EXPECT_EQ(window.m_rightList.getItemText(remoteRow("top.txt"), 1).find("-rw"), 0u);
 
     // Expanding a folder that is not selected selects it and lists it, once.
     tree.expand(share, TVE_EXPAND);
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/share") && remoteRow("a.txt") >= 0; }));
     EXPECT_EQ(children(share), std::vector<CString>{"docs"});
-    EXPECT_EQ(remoteRows(), (std::vector<CString>{"docs", "a.txt"}));
-    EXPECT_EQ(traceCount("LIST /share"), 1);
-
-    // A folder opened from the list; an empty one leaves its node without children.
-    tree.selectItem(tree.getRoot());
-    ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("empty") >= 0; }));
-    doubleClickRow(remoteRow("empty"));
-    ASSERT_TRUE(PumpUntil([&] { return showsFolder("/empty") && traceHas("LIST /empty"); }));
-    EXPECT_TRUE(PumpUntil([&] { return idle() && window.m_rightList.getItemCount() == 0; }));
-    EXPECT_TRUE(children(tree.getSelection()).empty());
+    EXPECT_EQ(names(win->m_rightList), (std::vector<CString>{"docs", "a.txt"}));
+    const CString listed = trace();
+    EXPECT_EQ(listed.find("\nLIST /share\n"), listed.rfind("\nLIST /share\n")) << listed;
 
     // Renaming in place: the server has the new name and the list shows it.
     tree.selectItem(tree.getRoot());
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("top.txt") >= 0; }));
-    HWND list = window.m_rightList.window();
-    SetFocus(list);
-    HWND editor = reinterpret_cast<HWND>(SendMessageA(list, LVM_EDITLABELA, remoteRow("top.txt"), 0));
-    ASSERT_NE(editor, nullptr);
+    SetFocus(win->m_rightList.window());
+    HWND editor = reinterpret_cast<HWND>(
+        SendMessageA(win->m_rightList.window(), LVM_EDITLABELA, remoteRow("top.txt"), 0));
     SetWindowTextA(editor, "renamed.txt");
     SendMessageA(editor, WM_KEYDOWN, VK_RETURN, 0);
-    ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("renamed.txt") >= 0; }));
-    EXPECT_EQ(remoteRow("top.txt"), -1);
-    EXPECT_EQ(testing_support::ReadFile(server->file("renamed.txt")), "top");
+    ASSERT_TRUE(PumpUntil(
+        [&] { return idle() && remoteRow("renamed.txt") >= 0 && remoteRow("top.txt") < 0; }));
+    EXPECT_EQ(ReadFile(server->file("renamed.txt")), "top");
+
+    // Every local file sent, then every remote file (not the folders) retrieved.
+    win->m_leftList.selectAll();
+    command(ID_SEND);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return idle() && remoteRow("one.bin") >= 0 && remoteRow("two.txt") >= 0; }));
+    EXPECT_TRUE(ReadFile(server->file("one.bin")) == one &&
+                ReadFile(server->file("two.txt")) == two);
+    EXPECT_TRUE(PumpUntil([] { return TransferMeterSampler().maxBytesPerSec() > 0; }))
+        << "no meter sample";
+    ASSERT_TRUE(DeleteFileA(local.file("one.bin").c_str()) &&
+                DeleteFileA(local.file("two.txt").c_str()));
+    command(ID_REFRESH_LOCAL);
+    EXPECT_EQ(win->m_leftList.getItemCount(), 0);
+    win->m_rightList.selectAll();
+    command(ID_RETRIEVE);
+    ASSERT_TRUE(PumpUntil([&] {
+        return idle() && localRow("one.bin") >= 0 && localRow("renamed.txt") >= 0;
+    })) << "the local list was not refreshed after the download";
+    EXPECT_TRUE(ReadFile(local.file("one.bin")) == one && ReadFile(local.file("two.txt")) == two);
+    EXPECT_EQ(localRow("share"), -1);
 
     // Closing the connection: back to "Not Connected"; opening the root logs on again.
-    SendMessageA(window.m_hWnd, WM_COMMAND, ID_CLOSE_CONNECTION, 0);
+    command(ID_CLOSE_CONNECTION);
     EXPECT_EQ(tree.getItemText(tree.getRoot()), "Not Connected");
-    EXPECT_EQ(window.m_rightList.getItemCount(), 0);
-    EXPECT_FALSE(window.m_bConnected);
-    ASSERT_TRUE(PumpUntil([&] { return idle(); }));
+    EXPECT_EQ(win->m_rightList.getItemCount(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return idle() && !win->m_bConnected; }));
     tree.expand(tree.getRoot(), TVE_EXPAND);
     EXPECT_TRUE(PumpUntil([&] { return showsFolder("/") && remoteRow("renamed.txt") >= 0; }))
         << "expanding the root while disconnected did not log on";
-    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, (GetParam() + CString("-browsed.png")).c_str()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, Browsing, ::testing::Values("pyftpdlib", "vsftpd"));
+INSTANTIATE_TEST_SUITE_P(Servers, ServersAndModes,
+                         ::testing::Combine(::testing::Values("pyftpdlib", "vsftpd"),
+                                            ::testing::Bool()));
 
 // Each shortcut reaches the window's commands with the focus in any pane or in the trace list;
 // a label being edited keeps Ctrl+X for itself.
 TEST_F(MainWindowTest, ShortcutKeysReachTheWindowWhereverTheFocusIs) {
-    ASSERT_TRUE(window.create(GetModuleHandleA(nullptr), SW_SHOW));
-    // The commands are recorded here instead of being carried out.
-    static std::vector<int> received;
+    start();
+    static std::vector<int> received; // recorded here instead of being carried out
     static WNDPROC original = nullptr;
-    received.clear();
-    original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-        window.m_hWnd, GWLP_WNDPROC,
-        reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-            if (m == WM_COMMAND) {
-                received.push_back(LOWORD(wp));
-                return 0;
-            }
-            return CallWindowProcA(original, w, m, wp, lp);
-        })));
-    struct Key {
-        UINT key;
-        bool control, shift;
-        int command;
-    };
-    const Key keys[] = {{'L', true, false, ID_LOGON},         {'Q', true, false, ID_CLOSE_CONNECTION},
-                        {'X', true, false, ID_ABORT},         {'A', true, false, ID_ACCOUNT_MANAGER},
-                        {'S', true, false, ID_REMOTE_SEARCH}, {VK_F5, false, false, ID_REFRESH_LOCAL},
-                        {VK_F5, true, false, ID_REFRESH_REMOTE}, {VK_RETURN, true, true, ID_RESUME}};
-    const HWND places[] = {window.m_leftTree.window(), window.m_leftList.window(),
-                           window.m_rightTree.window(), window.m_rightList.window(),
-                           window.m_traceBar.m_list.window()};
-    for (HWND place : places) {
-        for (const Key& key : keys) {
+    original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(win->m_hWnd, GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) {
+                              return m == WM_COMMAND ? (received.push_back(LOWORD(wp)), LRESULT(0))
+                                                     : CallWindowProcA(original, w, m, wp, lp);
+                          })));
+    // Key, Ctrl, Shift, command.
+    const int keys[][4] = {{'L', 1, 0, ID_LOGON},
+                           {'Q', 1, 0, ID_CLOSE_CONNECTION},
+                           {'X', 1, 0, ID_ABORT},
+                           {'A', 1, 0, ID_ACCOUNT_MANAGER},
+                           {'S', 1, 0, ID_REMOTE_SEARCH},
+                           {VK_F5, 0, 0, ID_REFRESH_LOCAL},
+                           {VK_F5, 1, 0, ID_REFRESH_REMOTE},
+                           {VK_RETURN, 1, 1, ID_RESUME}};
+    for (HWND place :
+         {win->m_leftTree.window(), win->m_leftList.window(), win->m_rightTree.window(),
+          win->m_rightList.window(), win->m_traceBar.m_list.window()}) {
+        for (const auto& key : keys) {
             SetFocus(place);
             received.clear();
-            EXPECT_TRUE(pressKey(key.key, key.control, key.shift)) << ClassOf(place) << " " << key.command;
-            EXPECT_EQ(received, std::vector<int>{key.command}) << ClassOf(place);
+            EXPECT_TRUE(pressKey(key[0], key[1], key[2])) << place << " " << key[3];
+            EXPECT_EQ(received, std::vector<int>{key[3]}) << place;
         }
     }
-    window.m_rightList.addItem("name.txt", "", false);
-    HWND editor = reinterpret_cast<HWND>(
-        SendMessageA(window.m_rightList.window(), LVM_EDITLABELA, 0, 0));
-    ASSERT_NE(editor, nullptr);
+    win->m_rightList.addItem("name.txt", "", false);
+    HWND editor =
+        reinterpret_cast<HWND>(SendMessageA(win->m_rightList.window(), LVM_EDITLABELA, 0, 0));
     SetFocus(editor);
     received.clear();
     EXPECT_FALSE(pressKey('X', true));
@@ -146,76 +149,52 @@ TEST_F(MainWindowTest, ShortcutKeysReachTheWindowWhereverTheFocusIs) {
     GetWindowTextA(editor, text, sizeof text);
     EXPECT_STREQ(text, "") << "Ctrl+X did not cut the selected name";
     SendMessageA(editor, WM_KEYDOWN, VK_ESCAPE, 0);
-    SetWindowLongPtrA(window.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    SetWindowLongPtrA(win->m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
 }
 
-// After the window grows and shrinks, the toolbar, the status bar, the trace bar and the panes
-// span the whole width, and the menu help still shows.
-TEST_F(MainWindowTest, BarsAndPanesFollowTheWindowSize) {
-    ASSERT_TRUE(window.create(GetModuleHandleA(nullptr), SW_SHOW));
-    auto width = [](HWND w) {
-        RECT r = {};
-        GetWindowRect(w, &r);
-        return static_cast<int>(r.right - r.left);
-    };
-    auto rightEdge = [&](HWND w) {
-        RECT r = {};
-        GetWindowRect(w, &r);
-        POINT p = {r.right, r.top};
-        ScreenToClient(window.m_hWnd, &p);
-        return static_cast<int>(p.x);
-    };
-    for (SIZE size : {SIZE{1200, 800}, SIZE{700, 450}}) {
-        SetWindowPos(window.m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
-        PumpPending();
-        RECT client = {};
-        GetClientRect(window.m_hWnd, &client);
-        // The toolbar sizes itself inside the client area's edge.
-        EXPECT_GE(width(window.m_toolBar.m_hWnd), client.right - 2) << size.cx;
-        EXPECT_EQ(width(window.m_hStatus), client.right) << size.cx;
-        EXPECT_EQ(width(window.m_traceBar.m_hWnd), client.right) << size.cx;
-        EXPECT_EQ(rightEdge(window.m_rightList.window()), client.right) << size.cx;
-        RECT status = {}, list = {};
-        GetWindowRect(window.m_hStatus, &status);
-        GetWindowRect(window.m_rightList.window(), &list);
-        EXPECT_LT(list.bottom, status.top) << "the panes run into the bars";
+// A first start without an account: the log-on offers the manager, and the account made there
+// becomes the current one; its server refuses, the box offers Retry, Cancel aborts; the manager
+// then changes the current account however it ends.
+TEST_F(MainWindowTest, AFirstStartMakesAnAccountWhoseRefusedConnectionIsCancelled) {
+    SetPrefString(PREFS_SECTION, "ACCOUNTS", "");
+    SetPrefString(PREFS_SECTION, "DEFAULT", "");
+    start();
+    const CString port = FormatString("%d", testing_support::UnusedLoopbackPort());
+    {
+        BoxAnswers question("Tarnwick", {IDYES});
+        RunModal([&] { return command(ID_LOGON); }, "Accounts",
+                 [&](HWND m) {
+                     ClickInto(m, IDC_ACCOUNTS_ADD, "Preferences", [&](HWND d) {
+                         SetText(d, IDC_ACC_NAME, "Local");
+                         SetText(d, IDC_ACC_SERVER, "127.0.0.1");
+                         SetText(d, IDC_ACC_PORT, port);
+                         ClickButton(d, IDOK);
+                     });
+                     ClickButton(m, IDOK);
+                 });
+        EXPECT_NE((question.texts.empty() ? "" : question.texts[0]).find("account manager"),
+                  CString::npos);
     }
-    SendMessageA(window.m_hWnd, WM_MENUSELECT, MAKEWPARAM(ID_LOGON, MF_HILITE), 0);
-    EXPECT_EQ(statusText(), "Logon to Server");
-    EXPECT_TRUE(SaveScreenshot(window.m_hWnd, "mainwnd-resized.png"));
-}
-
-TEST_F(MainWindowTest, ARefusedConnectionOffersRetryAndCancelAborts) {
-    SetPrefInt("USERPREFS/Local", "PORT", testing_support::UnusedLoopbackPort());
-    ASSERT_TRUE(window.create(GetModuleHandleA(nullptr), SW_SHOW));
-    CString boxText;
-    RunModal(
-        [&] {
-            SendMessageA(window.m_hWnd, WM_COMMAND, ID_LOGON, 0);
-            PumpUntil([&] { return traceHas("Abort complete"); });
-            return static_cast<INT_PTR>(0);
-        },
-        "Tarnwick",
-        [&](HWND box) {
-            boxText = GetText(box, 0xFFFF); // the message text of a message box
-            ClickButton(box, IDCANCEL);
-        });
-    EXPECT_NE(boxText.find("FTP error"), std::string::npos) << boxText;
-    EXPECT_NE(boxText.find("Could Not Connect To Server!"), std::string::npos) << boxText;
-    EXPECT_TRUE(traceHas("Abort complete"));
-    EXPECT_FALSE(window.m_bConnected);
-    EXPECT_EQ(window.m_queue.pendingCount(), 0u);
-}
-
-TEST_F(MainWindowTest, ExitClosesTheWindowAndEndsTheLoop) {
-    ASSERT_TRUE(window.create(GetModuleHandleA(nullptr), SW_SHOW));
-    HWND handle = window.m_hWnd;
-    SendMessageA(handle, WM_COMMAND, ID_EXIT, 0);
-    EXPECT_FALSE(IsWindow(handle));
-    EXPECT_EQ(window.m_hWnd, nullptr);
-    MSG msg;
-    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(GetCallBackController(), nullptr);
+    EXPECT_EQ(title(), "Tarnwick2 - Local");
+    {
+        BoxAnswers box("Tarnwick", {IDCANCEL});
+        command(ID_LOGON);
+        ASSERT_TRUE(PumpUntil([&] { return traceHas("Abort complete"); })) << trace();
+        ASSERT_EQ(box.texts.size(), 1u);
+        EXPECT_NE(box.texts[0].find("FTP error"), CString::npos) << box.texts[0];
+        EXPECT_NE(box.texts[0].find("Could Not Connect To Server!"), CString::npos) << box.texts[0];
+        EXPECT_TRUE(!win->m_bConnected && win->m_queue.pendingCount() == 0);
+    }
+    AddAccountToList("Work");
+    RunModal([&] { return command(ID_ACCOUNT_MANAGER); }, "Accounts",
+             [&](HWND m) {
+                 SelectRows(GetDlgItem(m, IDC_ACCOUNTS_LIST), {"Work"});
+                 ClickButton(m, IDC_ACCOUNTS_DEFAULT);
+                 SetText(m, IDC_ACCOUNTS_ANONNAME, "escaped@");
+                 PostMessageA(GetDlgItem(m, IDC_ACCOUNTS_ANONNAME), WM_KEYDOWN, VK_ESCAPE, 0);
+             });
+    EXPECT_EQ(GetPrefString(PREFS_SECTION, "ANOYMOUSNAME", "x"), ""); // as the first OK left it
+    EXPECT_EQ(title(), "Tarnwick2 - Work");
 }
 
 } // namespace

@@ -1,0 +1,361 @@
+// Exact dialogues with the scripted fake server, one case per record of
+// tests/data/dialogues.txt (the record language is explained at the top of that file): the
+// fake's script checks every line the engine sends, the steps submit what the window would
+// and check boxes, traces, events, local files and the bytes the fake received.
+#include "tests/server/EngineTest.h"
+
+#include "common/Files.h"
+#include "engine/EnginePlatform.h"
+#include "net/FtpSocketControl.h"
+#include "net/UiLoop.h"
+#include "settings/Prefs.h"
+#include "transfer/TreeListCommand.h"
+
+#include "tests/support/RawPeer.h"
+
+#include <cstring>
+#include <map>
+#include <sstream>
+
+extern const unsigned char kDialogues[];
+extern const size_t kDialogues_size;
+
+using namespace engine_test;
+using namespace testing_support;
+
+namespace {
+
+struct Record {
+    std::string name;
+    bool passive;
+    std::string script;             // everything but the step lines
+    std::vector<std::string> steps; // the "> " lines, without the marker
+};
+
+void PrintTo(const Record& r, std::ostream* os) { *os << r.name; }
+
+std::vector<Record> Records() {
+    std::vector<Record> out;
+    std::istringstream in(std::string(reinterpret_cast<const char*>(kDialogues), kDialogues_size));
+    std::vector<Record> current;
+    auto flush = [&] { out.insert(out.end(), current.begin(), current.end()); };
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, 4, "=== ") == 0) {
+            flush();
+            std::istringstream head(line.substr(4));
+            std::string name, mode;
+            head >> name >> mode;
+            current.clear();
+            if (mode != "active")
+                current.push_back({name + "_passive", true, "", {}});
+            if (mode != "passive")
+                current.push_back({name + "_active", false, "", {}});
+        } else {
+            for (Record& r : current) {
+                if (line.compare(0, 2, "> ") == 0)
+                    r.steps.push_back(line.substr(2));
+                else
+                    r.script += line + "\n";
+            }
+        }
+    }
+    flush();
+    return out;
+}
+
+// Shell-style match: '*' any run of characters, '?' any one.
+bool Match(const char* p, const char* s) {
+    if (*p == '*')
+        return Match(p + 1, s) || (*s && Match(p, s + 1));
+    return *p ? *s && (*p == '?' || *p == *s) && Match(p + 1, s + 1) : !*s;
+}
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size())
+            out += text[i];
+        else if (text[++i] == 'r' || text[i] == 'n')
+            out += text[i] == 'r' ? '\r' : '\n';
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+// "text T", "pattern OFFSET COUNT" or "random COUNT SEED [SKIP]".
+std::string Content(const std::string& spec) {
+    std::istringstream in(spec);
+    std::string kind;
+    long long a = 0, b = 0, skip = 0;
+    in >> kind >> a >> b >> skip;
+    if (kind == "text")
+        return Unescape(spec.substr(5));
+    if (kind == "pattern")
+        return rig::PatternBytes(a, static_cast<size_t>(b));
+    return RandomBytes(static_cast<size_t>(a), static_cast<uint32_t>(b)).substr(skip);
+}
+
+const std::map<std::string, int> kEvents = {
+    {"connect-failed", EV_CONNECT_FAILED}, {"dir", EV_REMOTE_DIR}, {"ask-password", EV_ASK_PASSWORD},
+    {"ask-user", EV_ASK_USER}, {"get-dir", EV_GET_REMOTE_DIR}, {"listed", EV_LISTING_DONE}};
+const std::map<std::string, int> kStates = {
+    {"started", CMD_STARTED}, {"error", CMD_ERROR}, {"finished", CMD_FINISHED}};
+
+class Dialogue : public EngineTest, public ::testing::WithParamInterface<Record> {
+protected:
+    std::string fill(std::string text) const {
+        const std::pair<const char*, std::string> fields[] = {
+            {"{local}", localFolder()}, {"{in}", local.file("")}, {"{unused}", unused}};
+        for (const auto& field : fields)
+            for (size_t at; (at = text.find(field.first)) != std::string::npos;)
+                text.replace(at, strlen(field.first), field.second);
+        return text;
+    }
+    // The verb of a step, and the rest of it with the placeholders filled in.
+    static std::string verb(const std::string& step) { return step.substr(0, step.find(' ')); }
+    std::string rest(const std::string& step) const {
+        const size_t at = step.find(' ');
+        return at == std::string::npos ? "" : fill(step.substr(at + 1));
+    }
+    const std::string& transcript() {
+        if (!fetched) {
+            GetControlSocket().Close();
+            record = fake->transcript(10000);
+            fetched = true;
+        }
+        return record;
+    }
+    void step(const std::string& line);
+
+    std::unique_ptr<rig::Server> fake;
+    std::map<CString, std::string> listings;
+    std::string unused, record;
+    bool fetched = false;
+    size_t boxes = 0, traceAt = 0, receivedAt = 0;
+};
+
+void Dialogue::step(const std::string& line) {
+    SCOPED_TRACE(line);
+    const std::string v = verb(line), arg = rest(line);
+    std::vector<std::string> f; // the fields of "a|b|c"
+    for (size_t at = 0, bar; at <= arg.size(); at = bar + 1) {
+        bar = std::min(arg.find('|', at), arg.size());
+        f.push_back(arg.substr(at, bar - at));
+    }
+    CCommand* current = queue.currentCommand();
+    if (v == "login") {
+        ASSERT_TRUE(logOn());
+    } else if (v == "do") { // NAME|ARG1|ARG2[|RESTART]
+        f.resize(4);
+        if (f[3].empty())
+            queue.submit(f[0], f[1], f[2]);
+        else
+            ASSERT_TRUE(queue.start(f[0], f[1], f[2], atoll(f[3].c_str())));
+    } else if (v == "idle") {
+        ASSERT_TRUE(runToIdle(60000));
+    } else if (v == "pump") {
+        UiLoop::RunFor(atoi(arg.c_str()));
+    } else if (v == "abort") {
+        controller.abortAll();
+    } else if (v == "until") { // boxes N | state S | closed | trace PATTERN | progress PATTERN
+        const std::string what = verb(arg), p = rest(arg);
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                CCommand* c = queue.currentCommand();
+                if (what == "boxes")
+                    return errors().size() == static_cast<size_t>(atoi(p.c_str()));
+                if (what == "state")
+                    return c && c->getState() == kStates.at(p);
+                if (what == "closed")
+                    return !GetControlSocket().IsOpen();
+                for (const auto& t : controller.traces)
+                    if (what == "trace" && Match(p.c_str(), t.first.c_str()))
+                        return true;
+                return what == "progress" && !progress().empty() &&
+                       Match(p.c_str(), progress().back().c_str());
+            },
+            kWaitMs));
+    } else if (v == "current") { // NAME [STATE [PENDING]]
+        std::istringstream in(arg);
+        std::string name, state;
+        size_t pending = 0;
+        in >> name >> state >> pending;
+        ASSERT_NE(current, nullptr);
+        EXPECT_EQ(current->getName(), name);
+        EXPECT_TRUE(state.empty() || current->getState() == kStates.at(state)) << state;
+        EXPECT_EQ(queue.pendingCount(), pending);
+    } else if (v == "box") { // TEXT[|STATUS], the next box
+        auto notes = controller.notesOf(EV_SERVER_ERROR);
+        ASSERT_LT(boxes, notes.size());
+        CString text = notes[boxes].text;
+        if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n")
+            text.resize(text.size() - 2);
+        EXPECT_TRUE(Match(f[0].c_str(), text.c_str())) << text;
+        EXPECT_TRUE(f.size() < 2 || notes[boxes].reply == f[1]) << notes[boxes].reply;
+        ++boxes;
+    } else if (v == "trace" || v == "notrace" || v == "traces") { // in order / none / N of them
+        const std::string p = v == "traces" ? rest(arg) : arg;
+        size_t found = controller.traces.size(), count = 0;
+        for (size_t i = (v == "trace" ? traceAt : 0); i < controller.traces.size(); ++i)
+            if (Match(p.c_str(), controller.traces[i].first.c_str()) && count++ == 0)
+                found = i;
+        if (v == "trace") {
+            EXPECT_LT(found, controller.traces.size()) << "no trace " << p << " from " << traceAt;
+            traceAt = found + 1;
+        }
+        EXPECT_EQ(count, v == "notrace" ? 0u : v == "traces" ? std::stoul(arg) : count) << p;
+    } else if (v == "events") { // NAME N
+        EXPECT_EQ(controller.count(kEvents.at(verb(arg))), atoi(rest(arg).c_str()));
+    } else if (v == "nosent") {
+        for (const CString& sent : sentLines())
+            EXPECT_FALSE(Match(arg.c_str(), sent.c_str())) << sent;
+    } else if (v == "file") { // NAME CONTENT
+        EXPECT_TRUE(ReadFile(local.file(verb(arg).c_str())) == Content(rest(arg))) << arg;
+    } else if (v == "gone") {
+        EXPECT_FALSE(files::Exists(local.file(arg.c_str()))) << arg;
+    } else if (v == "listing") { // FOLDER CONTENT
+        EXPECT_TRUE(listings[verb(arg)] == Content(rest(arg))) << listings[verb(arg)];
+    } else if (v == "progress") { // the first progress line
+        ASSERT_FALSE(progress().empty());
+        EXPECT_TRUE(Match(arg.c_str(), progress().front().c_str())) << progress().front();
+    } else if (v == "rounds") {
+        // Wine takes a whole upload into buffers of its own: its sends never block.
+        if (!RunningUnderWine()) {
+            EXPECT_GE(progress().size(), static_cast<size_t>(atoi(arg.c_str())));
+        }
+    } else if (v == "got") { // CONTENT: the fake received exactly these bytes (in order)
+        const std::string data = Content(arg);
+        const std::string expected = FormatString("* data received %zu bytes sha256 %s\n", data.size(),
+                                              rig::Sha256Hex(data).c_str());
+        receivedAt = transcript().find(expected, receivedAt);
+        ASSERT_NE(receivedAt, std::string::npos) << record;
+        ++receivedAt;
+    } else if (v != "put" && v != "pref" && v != "password" && v != "raw" && v != "nouser" &&
+               v != "remotedir") {
+        FAIL() << "unknown step";
+    }
+}
+
+TEST_P(Dialogue, Runs) {
+    const Record& r = GetParam();
+    const int port = UnusedLoopbackPort();
+    unused = FormatString("127,0,0,1,%d,%d", port / 256, port % 256);
+    Account account;
+    account.user = "tester";
+    account.password = "word";
+    account.passive = r.passive;
+    bool raw = false;
+    for (const std::string& s : r.steps) { // what the world is like before the log-on
+        raw = raw || s == "raw";
+        account.writeUser = account.writeUser && s != "nouser";
+        ASSERT_TRUE(verb(s) != "put" || WriteFile(local.file(verb(rest(s)).c_str()),
+                                                  Content(rest(rest(s)))));
+        if (verb(s) == "remotedir")
+            controller.remoteDir = rest(s);
+    }
+    fake = rig::StartFake(fill((raw ? "" : kFakeLogOn) + r.script));
+    ASSERT_TRUE(fake->ok()) << fake->error();
+    account.port = fake->port();
+    setAccount(account);
+    for (const std::string& s : r.steps) {
+        if (verb(s) == "pref")
+            SetPrefString("USERPREFS/Test", verb(rest(s)).c_str(), rest(rest(s)).c_str());
+        if (verb(s) == "password")
+            controller.prompt = [entered = rest(s)](int, CString& e) { return e = entered, true; };
+    }
+    controller.onNotify = [this](const CString&, int event) {
+        if (auto* tree = dynamic_cast<CTreeLISTCommand*>(queue.currentCommand()))
+            if (event == EV_LISTING_DONE)
+                listings[tree->getArg1()].assign(tree->listing().begin(), tree->listing().end());
+    };
+    ASSERT_TRUE(raw || logOn()) << fake->transcript(0);
+    for (const std::string& s : r.steps) {
+        ASSERT_NO_FATAL_FAILURE(step(s));
+        if (HasFailure())
+            break;
+    }
+    EXPECT_EQ(errors().size(), boxes) << "boxes the record does not expect";
+    EXPECT_EQ(transcript().find("* error"), std::string::npos) << record;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fake, Dialogue, ::testing::ValuesIn(Records()),
+                         [](const auto& p) {
+                             std::string name = p.param.name;
+                             for (char& ch : name)
+                                 ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
+
+// Connection failures, answered as the main window's Retry/Cancel box would be.
+class ConnectionFailure : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        SetDebugOutputHook([this](const CString& line) { debug += line; });
+    }
+    CString debug;
+};
+
+TEST_F(ConnectionFailure, AServerThatCannotBeResolvedIsNotResponding) {
+    Account account;
+    // A label longer than 63 characters: no resolver looks it up, no query leaves the machine.
+    account.server = CString(70, 'x') + ".invalid";
+    setAccount(account);
+    EXPECT_FALSE(queue.submit("LOGIN", "Test", ""));
+    EXPECT_EQ(notified(EV_CONNECT_FAILED), std::vector<CString>{"Server not responding"});
+    EXPECT_EQ(controller.tracedLevel("LOGIN FAILED!"), TRACE_COMMAND);
+    ASSERT_TRUE(WaitFor([&] { return controller.traced("Abort complete"); }, kWaitMs));
+    EXPECT_EQ(queue.currentCommand(), nullptr);
+}
+
+TEST_F(ConnectionFailure, CancelAbortsAllWork) {
+    Account account;
+    account.port = UnusedLoopbackPort();
+    setAccount(account);
+    ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
+    ASSERT_TRUE(queue.submit("CWD", "/work", ""));
+    ASSERT_TRUE(WaitFor([&] { return controller.traced("Abort complete"); }, kWaitMs));
+    EXPECT_EQ(notified(EV_CONNECT_FAILED), std::vector<CString>{"Could Not Connect To Server!"});
+    EXPECT_EQ(notified(EV_CONNECTION_STATE), std::vector<CString>{"N"});
+    EXPECT_EQ(queue.currentCommand(), nullptr);
+    EXPECT_EQ(queue.pendingCount() + queue.saved().size() + questions, 0u);
+    UiLoop::RunFor(200);
+    EXPECT_EQ(controller.count(EV_CONNECT_FAILED), 1); // no second attempt
+}
+
+TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
+    auto fake = rig::StartFake(std::string(kFakeLogOn, strstr(kFakeLogOn, "expect PWD")) +
+                               "expect PWD\nreply 257 \"/\"\nexpect CWD /work\nreply 250 Changed\n"
+                               "expect PWD\nreply 257 \"/work\"\n");
+    ASSERT_TRUE(fake->ok()) << fake->error();
+    Account account;
+    account.port = UnusedLoopbackPort();
+    account.user = "tester";
+    account.password = "word";
+    setAccount(account);
+    controller.retryAfterConnectionError = true;
+    CString held;
+    controller.onNotify = [&](const CString& text, int event) {
+        if (event == EV_CONNECT_FAILED) // the server is back for the retry
+            SetPrefInt("USERPREFS/Test", "PORT", fake->port());
+        if (event == EV_CONNECTION_STATE && text == "N" && queue.previousCommand())
+            held = queue.previousCommand()->getName() + " " + queue.previousCommand()->getErrorCode();
+    };
+    ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
+    ASSERT_TRUE(queue.submit("CWD", "/work", ""));
+
+    // Refused: the log-on is marked and kept, the CWD saved; the retry puts the CWD back and
+    // logs on again, and the CWD runs after the log-on's PWD without anyone asking for it.
+    ASSERT_TRUE(WaitFor([&] { return controller.connected && idle() && sentLines().size() == 4; },
+                        kWaitMs));
+    EXPECT_EQ(notified(EV_CONNECT_FAILED), std::vector<CString>{"Could Not Connect To Server!"});
+    EXPECT_EQ(held, "LOGIN 777");
+    EXPECT_EQ(debug, "SAVE STACK BEGIN\n CWD , /work ,  , 0\nSAVE STACK END\n"
+                     "RESTORE STACK BEGIN\n CWD , /work ,  , 0\nRESTORE STACK END\n");
+    EXPECT_EQ(sentLines(), (std::vector<CString>{"USER tester", "PWD", "CWD /work", "PWD"}));
+    EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
+    EXPECT_EQ(questions, 0); // the work never ran ahead of the log-on, unconnected
+}
+
+} // namespace

@@ -149,7 +149,7 @@ void Dialogue::step(const std::string& line) {
     } else if (v == "do") { // NAME|ARG1|ARG2[|RESTART]
         f.resize(4);
         if (f[3].empty())
-            queue.submit(f[0], f[1], f[2]);
+            queue.submit(f[0], Unescape(f[1]), f[2]);
         else
             ASSERT_TRUE(queue.start(f[0], f[1], f[2], atoll(f[3].c_str())));
     } else if (v == "idle") {

@@ -19,7 +19,10 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+
+import fakeftp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"
@@ -202,14 +205,24 @@ def wait_for_greeting(server, port):
     return False
 
 
-def start_fake(server, script):
-    path = os.path.join(server.tmp, "script.txt")
-    with open(path, "wb") as f:
-        f.write(script)
-    server.transcript = os.path.join(server.tmp, "transcript.txt")
-    server.spawn([PYTHON, os.path.join(HERE, "fakeftp.py"), "--script", path,
-                  "--transcript", server.transcript])
-    server.read_ready()
+class FakeServer:
+    # The scripted fake, in a thread of the rig; it ends by itself (every wait is bounded).
+    kind, fields = "fake", {}
+
+    def __init__(self, number, script):
+        try:
+            self.fake = fakeftp.Fake(fakeftp.parse(script.decode("latin-1")))
+        except ValueError as e:
+            raise RigError(f"fake: {e}")
+        self.id, self.port = number, self.fake.port
+        self.thread = threading.Thread(target=self.fake.run, daemon=True)
+        self.thread.start()
+
+    def stop(self):
+        try:
+            self.fake.listener.shutdown(socket.SHUT_RDWR)  # no client comes any more
+        except OSError:
+            pass
 
 
 class Rig:
@@ -217,23 +230,23 @@ class Rig:
         self.servers, self.count = {}, 0
 
     def start(self, words, reader):
-        starters = {"pyftpdlib": start_pyftpdlib, "vsftpd": start_vsftpd, "fake": start_fake}
+        starters = {"pyftpdlib": start_pyftpdlib, "vsftpd": start_vsftpd}
         kind = words[1] if len(words) > 1 else ""
-        if kind not in starters:
-            raise RigError(f"unknown server kind '{kind}' (pyftpdlib, vsftpd, fake)")
-        args = []
+        self.count += 1
         if kind == "fake":
             size = int(words[2]) if len(words) > 2 and words[2].isdigit() else -1
             if not 0 <= size <= MAX_SCRIPT:
                 raise RigError("START fake needs the script's length in bytes")
-            args.append(reader.read(size))
-        self.count += 1
-        server = Server(kind, self.count)
-        try:
-            starters[kind](server, *args)
-        except (RigError, OSError, ValueError) as e:
-            server.stop()
-            raise RigError(str(e))
+            server = FakeServer(self.count, reader.read(size))
+        elif kind in starters:
+            server = Server(kind, self.count)
+            try:
+                starters[kind](server)
+            except (RigError, OSError, ValueError) as e:
+                server.stop()
+                raise RigError(str(e))
+        else:
+            raise RigError(f"unknown server kind '{kind}' (pyftpdlib, vsftpd, fake)")
         self.servers[server.id] = server
         fields = dict(id=server.id, port=server.port, **server.fields)
         if kind != "fake":
@@ -251,12 +264,8 @@ class Rig:
         if server.kind != "fake":
             raise RigError("only the fake server keeps a transcript")
         wait_ms = int(words[2]) if len(words) > 2 and words[2].isdigit() else 0
-        try:  # waiting lets the dialogue finish: the fake exits when the client has gone
-            server.proc.wait(timeout=min(wait_ms, 60000) / 1000.0)
-        except subprocess.TimeoutExpired:
-            pass
-        with open(server.transcript, "rb") as f:
-            data = f.read()
+        server.thread.join(min(wait_ms, 60000) / 1000.0)  # the dialogue ends when the client goes
+        data = server.fake.transcript().encode("latin-1")
         return f"OK {len(data)}\n".encode() + data
 
     def request(self, line, reader):

@@ -150,7 +150,7 @@ TEST_P(SendAndRetrieve, SelectedFilesGoToTheServerAndComeBackByteExact) {
     window.m_leftList.selectAll();
     SendMessageA(window.m_hWnd, WM_COMMAND, ID_SEND, 0);
     ASSERT_TRUE(PumpUntil([&] { return idle() && remoteRow("one.bin") >= 0 && remoteRow("two.txt") >= 0; }));
-    EXPECT_EQ(rig::Sha256Hex(ReadFile(server->file("one.bin"))), rig::Sha256Hex(one));
+    EXPECT_EQ(rig::Checksum(ReadFile(server->file("one.bin"))), rig::Checksum(one));
     EXPECT_EQ(ReadFile(server->file("two.txt")), two);
     EXPECT_TRUE(SaveScreenshot(window.m_hWnd, "transfers-after-upload.png"));
 
@@ -162,7 +162,7 @@ TEST_P(SendAndRetrieve, SelectedFilesGoToTheServerAndComeBackByteExact) {
     SendMessageA(window.m_hWnd, WM_COMMAND, ID_RETRIEVE, 0);
     ASSERT_TRUE(PumpUntil([&] { return idle() && localRow("one.bin") >= 0 && localRow("two.txt") >= 0; }))
         << "the local list was not refreshed after the download";
-    EXPECT_EQ(rig::Sha256Hex(ReadFile(local.file("one.bin"))), rig::Sha256Hex(one));
+    EXPECT_EQ(rig::Checksum(ReadFile(local.file("one.bin"))), rig::Checksum(one));
     EXPECT_EQ(ReadFile(local.file("two.txt")), two);
 }
 

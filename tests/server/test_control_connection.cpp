@@ -74,7 +74,8 @@ TEST_F(ControlConnectionTest, ALineBreakInACommandLineIsNeverSent) {
 TEST_F(ControlConnectionTest, AnEndlessLineIsHandedOnInBoundedPieces) {
     ASSERT_NO_FATAL_FAILURE(connect());
     ASSERT_TRUE(peer.Send(std::string(200 * 1024, 'x') + "\r\n220 after\r\n"));
-    ASSERT_TRUE(WaitFor([&] { return !command.lines.empty() && command.lines.back() == "220 after\r\n"; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return !command.lines.empty() && command.lines.back() == "220 after\r\n"; }));
     size_t total = 0;
     for (const CString& line : command.lines) {
         EXPECT_LE(line.size(), kMaxReplyLine);

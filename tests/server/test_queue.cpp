@@ -73,8 +73,8 @@ TEST_F(QueueTest, OnlyListingAndPwdRequestsCollapse) {
     EXPECT_TRUE(queue.submit("PWD", "", ""));
     EXPECT_TRUE(queue.submit("TreeLIST", "/pub", "")); // only the newest pending is compared
     EXPECT_EQ(names(queue.pending()),
-              (std::vector<CString>{"TreeLIST:/pub", "TreeLIST:/pub", "DELE:/a", "DELE:/a", "PWD:",
-                                    "TreeLIST:/pub"}));
+              (std::vector<CString>{"TreeLIST:/pub", "TreeLIST:/pub", "DELE:/a", "DELE:/a",
+                                    "PWD:", "TreeLIST:/pub"}));
     EXPECT_EQ(queue.pending()[1].arg2, "N");
 }
 
@@ -110,8 +110,7 @@ TEST_F(QueueTest, SavingKeepsPendingWorkButNeverPortAndRestoringDropsADuplicateP
     queue.submit("TreeLIST", "/pub", "");
     queue.saveStack(); // the current log-on cannot be restarted: only pending work is kept
     EXPECT_EQ(queue.pendingCount(), 0u);
-    EXPECT_EQ(names(queue.saved()),
-              (std::vector<CString>{"PWD:", "RETR:/f", "TreeLIST:/pub"}));
+    EXPECT_EQ(names(queue.saved()), (std::vector<CString>{"PWD:", "RETR:/f", "TreeLIST:/pub"}));
     EXPECT_EQ(debug, "SAVE STACK BEGIN\n"
                      " PWD ,  ,  , 0\n"
                      " RETR , /f , C:/dl , 0\n"

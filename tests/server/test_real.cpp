@@ -46,8 +46,11 @@ TEST_P(RoundTrip, FilesGoUpAndComeBackByteExactAndFoldersAreListed) {
         size_t size;
         const char* kbytes; // the last download progress line's kilobyte number
     };
-    const Case cases[] = {{"empty.bin", 0, "0"},  {"f999.bin", 999, "0"}, {"f1000.bin", 1000, "1"},
-                          {"f4000.bin", 4000, "4"}, {"big.bin", 3 << 20, "3145"}};
+    const Case cases[] = {{"empty.bin", 0, "0"},
+                          {"f999.bin", 999, "0"},
+                          {"f1000.bin", 1000, "1"},
+                          {"f4000.bin", 4000, "4"},
+                          {"big.bin", 3 << 20, "3145"}};
     TempDir downloads;
     std::vector<std::string> contents;
     for (const Case& c : cases) {
@@ -96,15 +99,17 @@ TEST_P(RoundTrip, FilesGoUpAndComeBackByteExactAndFoldersAreListed) {
         EXPECT_EQ(kbytes.front(), 0);
         EXPECT_TRUE(std::is_sorted(kbytes.begin(), kbytes.end()));
         EXPECT_LE(kbytes.back(), static_cast<int>(cases[i].size / 1000));
-        EXPECT_EQ(lastProgress(name), CString(cases[i].kbytes) + " kbytes of " + name + " received");
+        EXPECT_EQ(lastProgress(name),
+                  CString(cases[i].kbytes) + " kbytes of " + name + " received");
         const long long size = static_cast<long long>(cases[i].size);
         EXPECT_EQ(controller.tracedLevel("Writing File " + name + " from " + up + " to / >>>"),
                   TRACE_COMMAND);
         EXPECT_TRUE(controller.traced(FormatString("Finished Writing File %s/%s count %lld >>>",
                                                    up.c_str(), name.c_str(), size)));
-        EXPECT_EQ(controller.tracedLevel(FormatString("Finished Writing File %s/%s total len = %lld >>>",
-                                                      down.c_str(), name.c_str(), size)),
-                  TRACE_COMMAND);
+        EXPECT_EQ(
+            controller.tracedLevel(FormatString("Finished Writing File %s/%s total len = %lld >>>",
+                                                down.c_str(), name.c_str(), size)),
+            TRACE_COMMAND);
     }
     // The progress event carries the kilobyte number alone as its reply text.
     for (const auto& note : controller.notesOf(EV_PROGRESS))
@@ -178,10 +183,10 @@ TEST_P(Session, LogsOnRunsTheSimpleCommandsAndQuitClosesEverySocket) {
     queue.submit("RNFR", "/gamma/old.txt", "");
     queue.submit("RNTO", "/gamma/new.txt", "");
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(sentLines(from),
-              (std::vector<CString>{"MKD /made", "MKD /made/inner", "MKD /made/kept",
-                                    "RMD /made/inner", "DELE /doomed.txt", "RNFR /gamma/old.txt",
-                                    "RNTO /gamma/new.txt"}));
+    EXPECT_EQ(
+        sentLines(from),
+        (std::vector<CString>{"MKD /made", "MKD /made/inner", "MKD /made/kept", "RMD /made/inner",
+                              "DELE /doomed.txt", "RNFR /gamma/old.txt", "RNTO /gamma/new.txt"}));
     EXPECT_EQ(controller.tracedLevel("Deleting Folder /made/inner"), TRACE_COMMAND);
     EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
     EXPECT_TRUE(files::IsFolder(remoteFile("made/kept")));
@@ -215,8 +220,8 @@ TEST_P(Session, AbortDuringAListingLeavesTheConnectionUsable) {
         },
         kWaitMs));
     controller.abortAll();
-    ASSERT_TRUE(WaitFor(
-        [&] { return queue.currentCommand()->getName() == "ABOR" && idle(); }, kWaitMs));
+    ASSERT_TRUE(
+        WaitFor([&] { return queue.currentCommand()->getName() == "ABOR" && idle(); }, kWaitMs));
     EXPECT_EQ(sentLines().back(), "ABOR");
     EXPECT_FALSE(GetDataConnection().IsOpen());
     EXPECT_FALSE(GetDataListener().IsOpen());
@@ -285,8 +290,9 @@ TEST_P(Once, FilesBeyondFourGiBResumeAtA64BitOffsetBothWays) {
     }
     EXPECT_EQ(lastProgress("down.bin"), FormatString("%lld kbytes of down.bin received",
                                                      static_cast<long long>(size / 1000)));
-    EXPECT_TRUE(controller.traced(FormatString("Finished Writing File %s/up.bin count %lld >>>",
-                                               localFolder().c_str(), static_cast<long long>(size))));
+    EXPECT_TRUE(
+        controller.traced(FormatString("Finished Writing File %s/up.bin count %lld >>>",
+                                       localFolder().c_str(), static_cast<long long>(size))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, Once, ::testing::Values(ServerMode{ServerKind::Vsftpd, true}),

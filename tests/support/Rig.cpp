@@ -2,28 +2,17 @@
 
 #include "tests/support/RawPeer.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 namespace rig {
 
 namespace {
 
-// Under Wine the rig's Linux paths are reached through the drive that maps "/" (Z:).
-CString localPath(const std::string& unixPath) {
-#ifdef _WIN32
-    CString path = "Z:" + unixPath;
-    path.Replace('/', '\\');
-    return path;
-#else
-    return CString(unixPath);
-#endif
-}
-
-// One request to the rig: the answer's first line without "OK", and what follows it (answers
-// with a payload are "OK <length>").
+// One request to the rig (tests/servers/README.md): the answer's first line without "OK",
+// and what follows it.
 bool request(const std::string& line, const std::string& payload, int waitMs, std::string& head,
              std::string& body, CString& error) {
     const char* address = getenv("TW_RIG");
@@ -33,19 +22,15 @@ bool request(const std::string& line, const std::string& payload, int waitMs, st
                 "(ctest does that)";
         return false;
     }
-    const int limitMs = waitMs + 30000; // the rig's own waits are bounded well below this
     testing_support::RawPeer rig;
-    std::string reply;
+    std::string reply; // the rig closes after its answer; its own waits are bounded well below
     if (rig.Connect(port) && rig.Send(line + "\n" + payload))
-        reply = rig.Receive(std::string::npos, limitMs); // the rig closes after its answer
-    size_t end = reply.find('\n');
-    if (end == std::string::npos) {
-        error = FormatString("the rig at %s did not answer \"%s\"", address, line.c_str());
-        return false;
-    }
+        reply = rig.Receive(std::string::npos, waitMs + 30000);
+    const size_t end = reply.find('\n');
     head = reply.substr(0, end);
-    if (head != "OK" && head.compare(0, 3, "OK ") != 0) {
-        error = FormatString("rig: %s: %s", line.c_str(), head.c_str());
+    if (end == std::string::npos || head.compare(0, 2, "OK") != 0) {
+        error =
+            FormatString("rig: %s: %s", line.c_str(), head.empty() ? "no answer" : head.c_str());
         return false;
     }
     head.erase(0, head.size() > 3 ? 3 : 2);
@@ -56,12 +41,10 @@ bool request(const std::string& line, const std::string& payload, int waitMs, st
 } // namespace
 
 Server::~Server() {
-    if (m_id > 0) {
-        std::string head, body;
-        CString error;
-        if (!request(FormatString("STOP %d", m_id), "", 0, head, body, error))
-            fprintf(stderr, "%s\n", error.c_str());
-    }
+    std::string head, body;
+    CString error;
+    if (m_id > 0 && !request(FormatString("STOP %d", m_id), "", 0, head, body, error))
+        fprintf(stderr, "%s\n", error.c_str());
 }
 
 CString Server::file(const char* relative) const {
@@ -73,15 +56,12 @@ CString Server::file(const char* relative) const {
 }
 
 std::string Server::transcript(int waitMs) const {
-    if (m_id <= 0)
-        return "* rig: " + m_error + "\n";
-    const std::string line = FormatString("TRANSCRIPT %d %d", m_id, waitMs);
     std::string head, body;
-    CString error;
-    if (!request(line, "", waitMs, head, body, error))
+    CString error = m_error;
+    if (m_id <= 0 ||
+        !request(FormatString("TRANSCRIPT %d %d", m_id, waitMs), "", waitMs, head, body, error))
         return "* " + error + "\n";
-    size_t length = strtoul(head.c_str(), nullptr, 10);
-    return body.size() == length ? body : "* rig: transcript cut short\n";
+    return body.size() == strtoul(head.c_str(), nullptr, 10) ? body : "* rig: cut short\n";
 }
 
 namespace detail {
@@ -90,21 +70,22 @@ std::unique_ptr<Server> Start(const char* kind, const std::string& script) {
     std::unique_ptr<Server> server(new Server());
     std::string line = std::string("START ") + kind, head, body;
     if (strcmp(kind, "fake") == 0)
-        line += FormatString(" %lu", static_cast<unsigned long>(script.size()));
+        line += " " + std::to_string(script.size());
     if (!request(line, script, 0, head, body, server->m_error))
         return server;
-    // Fields are "key=value" words; the root comes last and may hold blanks.
+    // "key=value" words; the root comes last and may hold blanks.
     const size_t rootAt = head.find(" root=");
-    if (rootAt != std::string::npos)
-        server->m_root = localPath(head.substr(rootAt + 6));
-    const size_t limit = std::min(head.size(), rootAt);
-    std::string key, value;
-    for (size_t at = 0, end; at < limit; at = end + 1) {
-        end = std::min(head.find(' ', at), limit);
-        const std::string field = head.substr(at, end - at);
-        const size_t eq = field.find('=');
-        value = field.substr(eq + 1);
-        key = field.substr(0, eq);
+    if (rootAt != std::string::npos) {
+        server->m_root = head.substr(rootAt + 6);
+#ifdef _WIN32 // the rig's Linux paths are reached through the drive that maps "/"
+        server->m_root = "Z:" + server->m_root;
+        server->m_root.Replace('/', '\\');
+#endif
+    }
+    std::istringstream fields(head.substr(0, rootAt));
+    for (std::string field; fields >> field;) {
+        const std::string key = field.substr(0, field.find('=')),
+                          value = field.substr(key.size() + 1);
         if (key == "id" || key == "port")
             (key == "id" ? server->m_id : server->m_port) = atoi(value.c_str());
         else if (key == "user" || key == "password")

@@ -50,11 +50,13 @@ bool TestController::notify(const CString& text, int event, CString& reply) {
         notes.push_back(Note{text, event, reply});
     if (onNotify)
         onNotify(text, event);
-    if (answer)
-        return answer(text, event, reply);
     switch (event) {
-    case EV_CONNECT_FAILED: return onConnectionError(reply);
-    case EV_SERVER_ERROR: return onServerError(reply);
+    case EV_CONNECT_FAILED:
+        return onConnectionError(reply);
+    case EV_SERVER_ERROR: // Yes: the queue holds in the error state until the user acts
+        if (m_queue && m_queue->currentCommand())
+            m_queue->currentCommand()->setState(CMD_ERROR);
+        return true;
     case EV_ASK_PASSWORD:
     case EV_ASK_USER: {
         CString entered = reply;
@@ -68,7 +70,9 @@ bool TestController::notify(const CString& text, int event, CString& reply) {
         }
         return false;
     }
-    case EV_GET_REMOTE_DIR: reply = remoteDir; return true;
+    case EV_GET_REMOTE_DIR:
+        reply = remoteDir;
+        return true;
     case EV_CONNECTION_STATE:
         connected = text == "Y";
         if (connected && m_queue) {
@@ -76,7 +80,8 @@ bool TestController::notify(const CString& text, int event, CString& reply) {
             schedulePump();
         }
         return true;
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -96,16 +101,6 @@ bool TestController::onConnectionError(CString& reply) {
         reply = "N";
         post(kAbortTimer, [this] { abortAll(); });
     }
-    return true;
-}
-
-bool TestController::onServerError(CString& reply) {
-    if (m_queue && m_queue->currentCommand())
-        m_queue->currentCommand()->setState(CMD_ERROR);
-    if (continueAfterServerError)
-        return true;
-    post(kAbortTimer, [this] { abortAll(); });
-    reply = "Y";
     return true;
 }
 
@@ -150,7 +145,9 @@ void TestController::logOn() {
     m_queue->submit("LOGIN", account, "");
 }
 
-bool TestController::traced(const CString& text) const { return tracedLevel(text) >= 0; }
+bool TestController::traced(const CString& text) const {
+    return tracedLevel(text) >= 0;
+}
 
 int TestController::tracedLevel(const CString& text) const {
     for (const auto& t : traces) {

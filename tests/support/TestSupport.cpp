@@ -33,7 +33,9 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
     setEnv(name, value);
 }
 
-ScopedEnv::~ScopedEnv() { setEnv(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
+ScopedEnv::~ScopedEnv() {
+    setEnv(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
+}
 
 static CString systemTemp() {
 #ifdef _WIN32
@@ -76,7 +78,9 @@ TempDir::TempDir() {
     abort();
 }
 
-TempDir::~TempDir() { RemoveTree(m_path); }
+TempDir::~TempDir() {
+    RemoveTree(m_path);
+}
 
 CString TempDir::file(const char* name) const {
 #ifdef _WIN32

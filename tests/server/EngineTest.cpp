@@ -36,8 +36,8 @@ std::string ServerModeName(const ::testing::TestParamInfo<ServerMode>& info) {
 void EngineTest::SetUp() {
     GetPassiveCommand(); // the one passive-mode command lives for the run; count without it
     m_liveBefore = CCommand::LiveCount();
-    SetConnectQuestionHook([this] { return ++questions, false; });
-    SetDebugOutputHook([](const CString&) {});
+    SetConnectQuestionHook([this] { return ++questions, answerYes; });
+    SetDebugOutputHook([this](const CString& line) { debug += line; });
 }
 
 void EngineTest::TearDown() {

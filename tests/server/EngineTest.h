@@ -76,7 +76,9 @@ protected:
     CCommandQueue queue;
     testing_support::TestController controller{&queue};
     testing_support::TempDir local;
-    int questions = 0; // "You are not connected yet" asked (answered No)
+    int questions = 0;      // "You are not connected yet" asked
+    bool answerYes = false; // and answered
+    CString debug;          // the engine's debug output
 
 private:
     int m_liveBefore = 0;

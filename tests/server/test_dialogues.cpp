@@ -301,14 +301,7 @@ INSTANTIATE_TEST_SUITE_P(Fake, Dialogue, ::testing::ValuesIn(Records()), [](cons
 
 // After Retry in the main window's connection-error box the saved work comes back and the
 // log-on starts in the same step.
-class ConnectionFailure : public EngineTest {
-protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        SetDebugOutputHook([this](const CString& line) { debug += line; });
-    }
-    CString debug;
-};
+using ConnectionFailure = EngineTest;
 
 TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
     auto fake = rig::StartFake(std::string(kFakeLogOn, strstr(kFakeLogOn, "expect PWD")) +

@@ -73,17 +73,11 @@ bool Match(const char* p, const char* s) {
     return *p ? *s && (*p == '?' || *p == *s) && Match(p + 1, s + 1) : !*s;
 }
 
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size())
-            out += text[i];
-        else if (text[++i] == 'r' || text[i] == 'n')
-            out += text[i] == 'r' ? '\r' : '\n';
-        else
-            out += text[i];
-    }
-    return out;
+// The data files write CR LF as "\r\n".
+std::string Unescape(std::string text) {
+    for (size_t at; (at = text.find("\\r\\n")) != std::string::npos;)
+        text.replace(at, 4, "\r\n");
+    return text;
 }
 
 // "text T", "pattern OFFSET COUNT" or "random COUNT SEED [SKIP]".

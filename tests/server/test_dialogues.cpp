@@ -232,8 +232,8 @@ void Dialogue::step(const std::string& line) {
         }
     } else if (v == "got") { // CONTENT: the fake received exactly these bytes (in order)
         const std::string data = Content(arg);
-        const std::string expected = FormatString("* data received %zu bytes crc32 %s\n",
-                                                  data.size(), rig::Checksum(data).c_str());
+        const std::string expected = "* data received " + std::to_string(data.size()) +
+                                     " bytes crc32 " + rig::Checksum(data) + "\n";
         receivedAt = transcript().find(expected, receivedAt);
         ASSERT_NE(receivedAt, std::string::npos) << record;
         ++receivedAt;
@@ -298,7 +298,8 @@ INSTANTIATE_TEST_SUITE_P(Fake, Dialogue, ::testing::ValuesIn(Records()), [](cons
 using ConnectionFailure = EngineTest;
 
 TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
-    auto fake = rig::StartFake(std::string(kFakeLogOn, strstr(kFakeLogOn, "expect PWD")) +
+    const std::string logOn = kFakeLogOn;
+    auto fake = rig::StartFake(logOn.substr(0, logOn.find("expect PWD")) +
                                "expect PWD\nreply 257 \"/\"\nexpect CWD /work\nreply 250 Changed\n"
                                "expect PWD\nreply 257 \"/work\"\n");
     ASSERT_TRUE(fake->ok()) << fake->error();

@@ -73,10 +73,11 @@ bool Match(const char* p, const char* s) {
     return *p ? *s && (*p == '?' || *p == *s) && Match(p + 1, s + 1) : !*s;
 }
 
-// The data files write CR LF as "\r\n".
+// The data files write CR and LF as "\r" and "\n".
 std::string Unescape(std::string text) {
-    for (size_t at; (at = text.find("\\r\\n")) != std::string::npos;)
-        text.replace(at, 4, "\r\n");
+    for (const char* escape : {"\\r", "\\n"})
+        for (size_t at; (at = text.find(escape)) != std::string::npos;)
+            text.replace(at, 2, escape[1] == 'r' ? "\r" : "\n");
     return text;
 }
 
@@ -133,6 +134,7 @@ protected:
     std::unique_ptr<rig::Server> fake;
     std::map<CString, std::string> listings;
     std::string unused, record;
+    CString held;
     int unusedPort = UnusedLoopbackPort();
     bool fetched = false;
     size_t boxes = 0, traceAt = 0, receivedAt = 0;
@@ -170,6 +172,8 @@ void Dialogue::step(const std::string& line) {
                     return errors().size() == static_cast<size_t>(atoi(p.c_str()));
                 if (what == "state")
                     return c && c->getState() == kStates.at(p);
+                if (what == "sent")
+                    return sentLines().size() == static_cast<size_t>(atoi(p.c_str()));
                 if (what == "closed")
                     return !GetControlSocket().IsOpen();
                 for (const auto& t : controller.traces)
@@ -237,6 +241,14 @@ void Dialogue::step(const std::string& line) {
         receivedAt = transcript().find(expected, receivedAt);
         ASSERT_NE(receivedAt, std::string::npos) << record;
         ++receivedAt;
+    } else if (v == "held") { // the command kept aside when the connection went
+        EXPECT_EQ(held, arg);
+    } else if (v == "debug") {
+        EXPECT_EQ(debug, Unescape(arg));
+    } else if (v == "questions") {
+        EXPECT_EQ(questions, atoi(arg.c_str()));
+    } else if (v == "retry") {
+        controller.retryAfterConnectionError = true;
     } else if (v == "unreached") { // no connection ever came to the fake
         EXPECT_EQ(transcript(), "* error: no control connection arrived\n");
     } else if (v == "put") { // the steps before the log-on
@@ -252,7 +264,8 @@ void Dialogue::step(const std::string& line) {
     }
 }
 
-const std::set<std::string> kBefore = {"put", "remotedir", "pref", "password", "raw", "nouser"};
+const std::set<std::string> kBefore = {"put", "remotedir", "pref", "password",
+                                       "raw", "nouser",    "retry"};
 
 TEST_P(Dialogue, Runs) {
     const Record& r = GetParam();
@@ -269,10 +282,15 @@ TEST_P(Dialogue, Runs) {
     account.passive = r.passive;
     account.writeUser = !has("nouser");
     setAccount(account);
-    controller.onNotify = [this](const CString&, int event) {
-        if (auto* tree = dynamic_cast<CTreeLISTCommand*>(queue.currentCommand()))
-            if (event == EV_LISTING_DONE)
-                listings[tree->getArg1()].assign(tree->listing().begin(), tree->listing().end());
+    controller.onNotify = [this](const CString& text, int event) {
+        auto* tree = dynamic_cast<CTreeLISTCommand*>(queue.currentCommand());
+        if (event == EV_LISTING_DONE && tree)
+            listings[tree->getArg1()].assign(tree->listing().begin(), tree->listing().end());
+        if (event == EV_CONNECT_FAILED && controller.retryAfterConnectionError)
+            SetPrefInt("USERPREFS/Test", "PORT", fake->port()); // the server is back for the retry
+        if (event == EV_CONNECTION_STATE && text == "N" && queue.previousCommand())
+            held =
+                queue.previousCommand()->getName() + " " + queue.previousCommand()->getErrorCode();
     };
     for (bool before : {true, false}) {
         for (const std::string& s : r.steps) {
@@ -295,42 +313,4 @@ INSTANTIATE_TEST_SUITE_P(Fake, Dialogue, ::testing::ValuesIn(Records()), [](cons
 
 // After Retry in the main window's connection-error box the saved work comes back and the
 // log-on starts in the same step.
-using ConnectionFailure = EngineTest;
-
-TEST_F(ConnectionFailure, RetryKeepsTheWorkLogsOnAgainAndTheWorkResumes) {
-    const std::string logOn = kFakeLogOn;
-    auto fake = rig::StartFake(logOn.substr(0, logOn.find("expect PWD")) +
-                               "expect PWD\nreply 257 \"/\"\nexpect CWD /work\nreply 250 Changed\n"
-                               "expect PWD\nreply 257 \"/work\"\n");
-    ASSERT_TRUE(fake->ok()) << fake->error();
-    Account account;
-    account.port = UnusedLoopbackPort();
-    account.user = "tester";
-    account.password = "word";
-    setAccount(account);
-    controller.retryAfterConnectionError = true;
-    CString held;
-    controller.onNotify = [&](const CString& text, int event) {
-        if (event == EV_CONNECT_FAILED) // the server is back for the retry
-            SetPrefInt("USERPREFS/Test", "PORT", fake->port());
-        if (event == EV_CONNECTION_STATE && text == "N" && queue.previousCommand())
-            held =
-                queue.previousCommand()->getName() + " " + queue.previousCommand()->getErrorCode();
-    };
-    ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
-    ASSERT_TRUE(queue.submit("CWD", "/work", ""));
-
-    // Refused: the log-on is marked and kept, the CWD saved; the retry puts the CWD back and
-    // logs on again, and the CWD runs after the log-on's PWD without anyone asking for it.
-    ASSERT_TRUE(WaitFor([&] { return controller.connected && idle() && sentLines().size() == 4; },
-                        kWaitMs));
-    EXPECT_EQ(notified(EV_CONNECT_FAILED), std::vector<CString>{"Could Not Connect To Server!"});
-    EXPECT_EQ(held, "LOGIN 777");
-    EXPECT_EQ(debug, "SAVE STACK BEGIN\n CWD , /work ,  , 0\nSAVE STACK END\n"
-                     "RESTORE STACK BEGIN\n CWD , /work ,  , 0\nRESTORE STACK END\n");
-    EXPECT_EQ(sentLines(), (std::vector<CString>{"USER tester", "PWD", "CWD /work", "PWD"}));
-    EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
-    EXPECT_EQ(questions, 0); // the work never ran ahead of the log-on, unconnected
-}
-
 } // namespace

@@ -22,17 +22,6 @@ const char* const kFakeLogOn = "reply 220 Fake ready\nexpect USER tester\n"
                                "reply 257 \"/\" is the current folder\nexpect PWD\n"
                                "reply 257 \"/\" is the current folder\n";
 
-const ServerMode kAllServerModes[4] = {{ServerKind::Pyftpdlib, true},
-                                       {ServerKind::Pyftpdlib, false},
-                                       {ServerKind::Vsftpd, true},
-                                       {ServerKind::Vsftpd, false}};
-const ServerMode kEachServer[2] = {{ServerKind::Pyftpdlib, true}, {ServerKind::Vsftpd, false}};
-
-std::string ServerModeName(const ::testing::TestParamInfo<ServerMode>& info) {
-    return std::string(info.param.kind == ServerKind::Pyftpdlib ? "pyftpdlib" : "vsftpd") +
-           (info.param.passive ? "_passive" : "_active");
-}
-
 void EngineTest::SetUp() {
     GetPassiveCommand(); // the one passive-mode command lives for the run; count without it
     m_liveBefore = CCommand::LiveCount();
@@ -170,68 +159,6 @@ std::vector<CString> EngineTest::notified(int event) const {
     for (const auto& note : controller.notesOf(event))
         texts.push_back(note.text);
     return texts;
-}
-
-void RealServerTest::SetUp() {
-    EngineTest::SetUp();
-    server = GetParam().kind == ServerKind::Pyftpdlib ? rig::StartPyftpdlib() : rig::StartVsftpd();
-    ASSERT_TRUE(server->ok()) << server->error();
-    useServer(false);
-}
-
-void RealServerTest::useServer(bool anonymous) {
-    Account account;
-    account.port = server->port();
-    account.user = server->user();
-    account.password = server->password();
-    account.anonymous = anonymous;
-    account.passive = GetParam().passive;
-    setAccount(account);
-}
-
-bool RealServerTest::makeFile(const char* name, const std::string& content) const {
-    return files::CreateFolders(files::ParentFolder(remoteFile(name))) &&
-           testing_support::WriteFile(remoteFile(name), content);
-}
-
-std::vector<CString> RealServerTest::makeManyFiles(const char* folder, int count) const {
-    std::vector<CString> names;
-    for (int i = 0; i < count; ++i) {
-        names.push_back(FormatString("entry-%05d.dat", i));
-        if (!makeFile((CString(folder) + "/" + names.back()).c_str()))
-            return {};
-    }
-    return names;
-}
-
-bool WriteSparse(const CString& path, int64_t size, const std::string& tail) {
-    files::CLocalFile file;
-    if (!file.Open(path, files::CLocalFile::WriteTruncate))
-        return false;
-    if (tail.empty())
-        return size == 0 || (file.Seek(size - 1) && file.Write("", 1));
-    return file.Seek(size - static_cast<int64_t>(tail.size())) &&
-           file.Write(tail.data(), static_cast<int>(tail.size())) && file.Close();
-}
-
-std::string ReadAt(const CString& path, int64_t offset, int count) {
-    files::CLocalFile file;
-    std::string out(static_cast<size_t>(count), '\0');
-    if (!file.Open(path, files::CLocalFile::ReadOnly) || !file.Seek(offset))
-        return "";
-    int n = file.Read(&out[0], count);
-    out.resize(n < 0 ? 0 : static_cast<size_t>(n));
-    return out;
-}
-
-std::vector<std::string> Listing(const CString& folder) {
-    std::vector<std::string> out;
-    files::Enumerate(folder, [&](const CString& name, bool isFolder, int64_t size) {
-        out.push_back(name +
-                      (isFolder ? "/" : FormatString(" %lld", static_cast<long long>(size))));
-    });
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 } // namespace engine_test

@@ -3,7 +3,6 @@
 // account "Test", a queue driven by a controller that behaves like the main window, a local
 // folder, and bounded waits. TearDown leaves no command, no socket and no timer behind, and
 // prints the dialogue of a failed test (a failure seen only in CI can be read there).
-// RealServerTest adds pyftpdlib or vsftpd in passive or active mode (not logged on).
 #include "common/CString.h"
 #include "engine/Command.h"
 #include "engine/CommandQueue.h"
@@ -83,36 +82,5 @@ protected:
 private:
     int m_liveBefore = 0;
 };
-
-enum class ServerKind { Pyftpdlib, Vsftpd };
-struct ServerMode {
-    ServerKind kind;
-    bool passive;
-};
-std::string ServerModeName(const ::testing::TestParamInfo<ServerMode>& info);
-extern const ServerMode kAllServerModes[4];
-// Each server once, one in each mode: for behaviour that does not depend on the mode.
-extern const ServerMode kEachServer[2];
-
-class RealServerTest : public EngineTest, public ::testing::WithParamInterface<ServerMode> {
-protected:
-    void SetUp() override;
-    // The password user (or anonymous) as the account.
-    void useServer(bool anonymous);
-    // A path in the server's root, as this program reaches it.
-    CString remoteFile(const char* name) const { return server->file(name); }
-    bool makeFile(const char* name, const std::string& content = "x") const;
-    // count files "entry-NNNNN.dat" in a new folder; their names in order.
-    std::vector<CString> makeManyFiles(const char* folder, int count) const;
-
-    std::unique_ptr<rig::Server> server;
-};
-
-// A file of size bytes whose last tail.size() bytes are tail, the rest a hole of zeros.
-bool WriteSparse(const CString& path, int64_t size, const std::string& tail);
-// count bytes of a file from offset ("" when it cannot be read).
-std::string ReadAt(const CString& path, int64_t offset, int count);
-// A folder's entries as "name size" lines, sorted: to compare before and after.
-std::vector<std::string> Listing(const CString& folder);
 
 } // namespace engine_test

@@ -202,56 +202,50 @@ class Fake:
         conn.close()
 
     # --- the script ---
+    def channel(self):  # whichever mode the client asks for
+        self.expect("*")
+        if self.last.upper().startswith("PASV"):
+            self.pasv("")
+        elif self.last.upper().startswith("PORT "):
+            self.send(b"200 PORT ok\r\n")
+        else:
+            self.fail("expected PASV or PORT")
+
+    def accept_ctrl(self):
+        self.ctrl, self.inbuf = self.accept(self.listener, "control"), b""
+        self.ctrl.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+    def dclose(self, abortive):
+        self.close(self.current_data(), abortive)
+        self.data[-1] = None
+
     def step(self, verb, arg):
         if verb not in ("set", "accept", "pause") and verb not in DATA_COMMANDS and not self.ctrl:
             self.fail(f"'{verb}' after the control connection was reset")
-        words = arg.split()
-        if verb == "reply":
-            self.send(arg.encode("latin-1") + b"\r\n")
-        elif verb == "send":
-            self.send(unescape(arg))
-        elif verb == "pause":
-            time.sleep(float(arg) / 1000.0)
-        elif verb == "expect":
-            self.expect(arg)
-        elif verb == "channel":  # whichever mode the client asks for
-            self.expect("*")
-            if self.last.upper().startswith("PASV"):
-                self.pasv("")
-            elif self.last.upper().startswith("PORT "):
-                self.send(b"200 PORT ok\r\n")
-            else:
-                self.fail("expected PASV or PORT")
-        elif verb == "idle":
-            self.idle(float(arg) if arg else self.timeout)
-        elif verb == "close":
+        w = arg.split()
+        {
+            "reply": lambda: self.send(arg.encode("latin-1") + b"\r\n"),
+            "send": lambda: self.send(unescape(arg)),
+            "pause": lambda: time.sleep(float(arg) / 1000.0),
+            "expect": lambda: self.expect(arg),
+            "channel": self.channel,
+            "idle": lambda: self.idle(float(arg) if arg else self.timeout),
             # Half-close: the client sees the end, and lines it still sends are recorded by
             # the idle at the end instead of being answered with a reset.
-            self.ctrl.shutdown(socket.SHUT_WR)
-        elif verb == "reset":
-            self.close(self.ctrl, True)
-            self.ctrl = None
-        elif verb == "accept":
-            self.ctrl, self.inbuf = self.accept(self.listener, "control"), b""
-            self.ctrl.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        elif verb == "pasv":
-            self.pasv(arg)
-        elif verb == "dopen":
-            self.dopen()
-        elif verb == "dsend":
-            self.dsend([unescape(arg)])
-        elif verb == "dpattern":
-            start = 0 if len(words) < 2 else self.rest if words[1] == "rest" else int(words[1])
-            self.dsend(pattern_chunks(start, int(words[0])))
-        elif verb == "drecv":
-            self.drecv(int(words[0]) if words else 0, int(words[1]) if len(words) > 1 else CHUNK)
-        elif verb in ("dclose", "dreset"):
-            self.close(self.current_data(), verb == "dreset")
-            self.data[-1] = None
-        elif verb == "set" and words[0] == "timeout":
-            self.timeout = float(words[1])
-        elif verb == "set":
-            self.rcvbuf = int(words[1])
+            "close": lambda: self.ctrl.shutdown(socket.SHUT_WR),
+            "reset": lambda: (self.close(self.ctrl, True), setattr(self, "ctrl", None)),
+            "accept": self.accept_ctrl,
+            "pasv": lambda: self.pasv(arg),
+            "dopen": self.dopen,
+            "dsend": lambda: self.dsend([unescape(arg)]),
+            "dpattern": lambda: self.dsend(pattern_chunks(
+                0 if len(w) < 2 else self.rest if w[1] == "rest" else int(w[1]), int(w[0]))),
+            "drecv": lambda: self.drecv(int(w[0]) if w else 0, int(w[1]) if len(w) > 1 else CHUNK),
+            "dclose": lambda: self.dclose(False),
+            "dreset": lambda: self.dclose(True),
+            "set": lambda: setattr(self, "timeout" if w[0] == "timeout" else "rcvbuf",
+                                   float(w[1]) if w[0] == "timeout" else int(w[1])),
+        }[verb]()
 
     def run(self):
         try:

@@ -5,6 +5,9 @@
 #include "net/UiLoop.h"
 #include "settings/Prefs.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace testing_support {
 
 namespace {
@@ -150,35 +153,27 @@ bool TestController::traced(const CString& text) const {
 }
 
 int TestController::tracedLevel(const CString& text) const {
-    for (const auto& t : traces) {
-        if (t.first == text)
-            return t.second;
-    }
-    return -1;
+    auto found =
+        std::find_if(traces.begin(), traces.end(), [&](auto& t) { return t.first == text; });
+    return found == traces.end() ? -1 : found->second;
 }
 
 int TestController::count(int event) const {
-    int n = 0;
-    for (const Note& note : notes)
-        n += note.event == event;
-    return n;
+    return static_cast<int>(notesOf(event).size());
 }
 
 std::vector<TestController::Note> TestController::notesOf(int event) const {
     std::vector<Note> out;
-    for (const Note& note : notes) {
-        if (note.event == event)
-            out.push_back(note);
-    }
+    std::copy_if(notes.begin(), notes.end(), std::back_inserter(out),
+                 [event](const Note& note) { return note.event == event; });
     return out;
 }
 
 std::vector<CString> TestController::tracesAt(int level) const {
     std::vector<CString> out;
-    for (const auto& t : traces) {
+    for (const auto& t : traces)
         if (t.second == level)
             out.push_back(t.first);
-    }
     return out;
 }
 

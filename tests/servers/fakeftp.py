@@ -256,6 +256,7 @@ class Fake:
                     self.step(verb, arg)
                 except (OSError, ValueError, IndexError) as e:
                     self.fail(f"{verb} {arg}: {e}")
+            self.log.append("* script done")  # what comes after it, the script did not expect
             self.idle(self.timeout)
         except Stop:
             pass

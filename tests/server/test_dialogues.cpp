@@ -88,7 +88,7 @@ std::string Content(const std::string& spec) {
     long long a = 0, b = 0, skip = 0;
     in >> kind >> a >> b >> skip;
     if (kind == "text")
-        return Unescape(spec.substr(5));
+        return spec.substr(5);
     if (kind == "pattern")
         return rig::PatternBytes(a, static_cast<size_t>(b));
     return RandomBytes(static_cast<size_t>(a), static_cast<uint32_t>(b)).substr(skip);
@@ -142,7 +142,8 @@ protected:
 
 void Dialogue::step(const std::string& line) {
     SCOPED_TRACE(line);
-    const std::string v = verb(line), arg = rest(line);
+    // Escapes first: the placeholders may hold backslashes (Windows paths).
+    const std::string v = verb(line), arg = rest(Unescape(line));
     std::vector<std::string> f; // the fields of "a|b|c"
     for (size_t at = 0, bar; at <= arg.size(); at = bar + 1) {
         bar = std::min(arg.find('|', at), arg.size());
@@ -154,7 +155,7 @@ void Dialogue::step(const std::string& line) {
     } else if (v == "do") { // NAME|ARG1|ARG2[|RESTART]
         f.resize(4);
         if (f[3].empty())
-            queue.submit(f[0], Unescape(f[1]), f[2]);
+            queue.submit(f[0], f[1], f[2]);
         else
             ASSERT_TRUE(queue.start(f[0], f[1], f[2], atoll(f[3].c_str())));
     } else if (v == "idle") {
@@ -244,7 +245,7 @@ void Dialogue::step(const std::string& line) {
     } else if (v == "held") { // the command kept aside when the connection went
         EXPECT_EQ(held, arg);
     } else if (v == "debug") {
-        EXPECT_EQ(debug, Unescape(arg));
+        EXPECT_EQ(debug, arg);
     } else if (v == "questions") {
         EXPECT_EQ(questions, atoi(arg.c_str()));
     } else if (v == "retry") {

@@ -161,4 +161,13 @@ std::vector<CString> EngineTest::notified(int event) const {
     return texts;
 }
 
+std::vector<std::string> Listing(const CString& folder) {
+    std::vector<std::string> out;
+    files::Enumerate(folder, [&](const CString& name, bool isFolder, int64_t size) {
+        out.push_back(name + (isFolder ? "/" : " " + std::to_string(size)));
+    });
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 } // namespace engine_test

@@ -83,4 +83,7 @@ private:
     int m_liveBefore = 0;
 };
 
+// A folder's entries as "name size" lines, sorted: to compare before and after.
+std::vector<std::string> Listing(const CString& folder);
+
 } // namespace engine_test

@@ -151,11 +151,12 @@ class Fake:
             text = text.replace(key, value)
         self.send(text.encode("latin-1") + b"\r\n")
 
-    def dopen(self):
-        if self.data_listener:
+    def dopen(self, source=""):
+        if self.data_listener and not source:
             conn = self.accept(self.data_listener, "data")
-        elif self.port_target:
+        elif self.port_target:  # from another loopback address (SOURCE): a third party
             conn = self.new_socket()
+            conn.bind((source, 0))
             conn.settimeout(self.timeout)
             try:
                 conn.connect(self.port_target)
@@ -236,7 +237,7 @@ class Fake:
             "reset": lambda: (self.close(self.ctrl, True), setattr(self, "ctrl", None)),
             "accept": self.accept_ctrl,
             "pasv": lambda: self.pasv(arg),
-            "dopen": self.dopen,
+            "dopen": lambda: self.dopen(arg),
             "dsend": lambda: self.dsend([unescape(arg)]),
             "dpattern": lambda: self.dsend(pattern_chunks(
                 0 if len(w) < 2 else self.rest if w[1] == "rest" else int(w[1]), int(w[0]))),

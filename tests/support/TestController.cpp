@@ -110,6 +110,8 @@ bool TestController::onConnectionError(CString& reply) {
 void TestController::trace(const CString& text, int level) {
     if (keepTraces)
         traces.emplace_back(text, level);
+    if (onTrace)
+        onTrace(text, level);
     schedulePump();
 }
 

@@ -288,7 +288,12 @@ TEST_P(ActiveDataTest, ADataConnectionFromAnotherHostIsRefused) {
 // With no descriptor left for a listener there is no address to announce: no PORT goes out,
 // the failure is reported and the queue goes on.
 TEST_P(ActiveDataTest, AListenerThatCannotBeOpenedSendsNoPort) {
-    ASSERT_TRUE(start(binary()));
+    // One PORT that works first: the sanitizers' first look at a code path may need a
+    // descriptor of their own.
+    ASSERT_TRUE(start("expect PORT *\nreply 200 PORT ok\n" + binary()));
+    queue.submit("PORT", "", "");
+    ASSERT_TRUE(runToIdle());
+    GetDataListener().Close(); // its descriptor would be free for the next one
     rlimit old;
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
     const int lowestFree = dup(0);
@@ -302,7 +307,7 @@ TEST_P(ActiveDataTest, AListenerThatCannotBeOpenedSendsNoPort) {
     ASSERT_TRUE(runToIdle());
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_EQ(errors()[0].Left(53), "Cannot open a data connection: no listening socket (e");
-    EXPECT_EQ(dialogue(), "TYPE I\n* client closed\n");
+    EXPECT_EQ(dialogue(), "PORT\nTYPE I\n* client closed\n");
 }
 #endif
 

@@ -291,6 +291,7 @@ void Dialogue::step(const std::string& line) {
         fifo(local.file(verb(arg).c_str()), Content(rest(arg)));
     } else if (v == "exhaust") { // submits NAME with no descriptor left for a new socket
 #ifndef _WIN32
+        GetDataListener().Close(); // its descriptor would be free for the next one
         rlimit old, tight;
         ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
         const int lowestFree = dup(0);

@@ -208,8 +208,9 @@ TEST_P(RoundTrip, TransfersCutMidFileResumeByteExactAfterRetry) {
         if (event == EV_PROGRESS && !cut && atoi(text.c_str()) >= 4000)
             cutNow();
     };
-    // Wine, and a fast loopback server, can take a whole upload into buffers in one round of
-    // sending: then cut as that round ends, while much of the file is still on its way.
+    // An upload handed over in one round of sending (Wine takes it all into buffers of its
+    // own; a slow client never fills the system's) is cut as that round ends, while much of
+    // the file may still be on its way.
     controller.onTrace = [&](const CString& text, int) {
         if (!cut && text.Left(22) == "Finished Writing File " &&
             text.find("up.bin count") != std::string::npos)

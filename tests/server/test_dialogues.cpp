@@ -92,13 +92,13 @@ std::string Unescape(std::string text) {
 }
 
 // "text T", "pattern OFFSET COUNT" or "random COUNT SEED [SKIP]".
-std::string Content(const std::string& spec) {
-    std::istringstream in(spec);
+std::string Content(const std::string& what) {
+    std::istringstream in(what);
     std::string kind;
     long long a = 0, b = 0, skip = 0;
     in >> kind >> a >> b >> skip;
     if (kind == "text")
-        return spec.substr(5);
+        return what.substr(5);
     if (kind == "pattern")
         return rig::PatternBytes(a, static_cast<size_t>(b));
     return RandomBytes(static_cast<size_t>(a), static_cast<uint32_t>(b)).substr(skip);

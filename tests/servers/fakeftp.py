@@ -1,31 +1,18 @@
-#!/usr/bin/python3
-# A scripted fake FTP server for exact dialogues and faults (script language: README.md).
-#
-# Usage: fakeftp.py --script FILE --transcript FILE
-# Prints "READY <port>" once it listens on 127.0.0.1, or "ERROR <text>" when the script is bad.
-# It serves one dialogue, then exits; every wait is bounded by the script's timeout.
-import argparse
+# The scripted fake FTP server for exact dialogues and faults (script language: README.md).
+# rig.py runs each one in a thread of its own: parse() checks a script, Fake(...).run() serves
+# one dialogue and records it; every wait is bounded by the script's timeout.
 import fnmatch
-import hashlib
 import re
 import socket
 import struct
-import sys
 import time
+import zlib
 
 CYCLE = bytes(range(251)) * (65536 // 251 + 2)
 CHUNK = 65536
 DATA_COMMANDS = {"dopen", "dsend", "dpattern", "drecv", "dclose", "dreset"}
-ARITY = {  # command: (fewest, most) words after it; None = free text
-    "reply": None, "send": None, "pasv": None, "expect": (1, 99), "pause": (1, 1),
-    "idle": (0, 1), "close": (0, 0), "reset": (0, 0), "accept": (0, 0), "dopen": (0, 0),
-    "dsend": None, "dpattern": (1, 2), "drecv": (0, 2), "dclose": (0, 0), "dreset": (0, 0),
-    "set": (2, 2), "channel": (0, 0),
-}
-
-
-class ScriptError(Exception):
-    pass
+COMMANDS = DATA_COMMANDS | {"reply", "send", "pasv", "expect", "pause", "idle", "close", "reset",
+                            "accept", "set", "channel"}
 
 
 class Stop(Exception):  # ends the dialogue (the reason is already in the transcript)
@@ -36,63 +23,42 @@ def unescape(text):  # C-style escapes (\\r \\n \\t \\\\ \\xHH) to bytes
     return text.encode("latin-1").decode("unicode_escape").encode("latin-1")
 
 
-def pattern_chunks(offset, count):
-    # Byte i of the pattern stream is i % 251.
+def pattern_chunks(offset, count):  # byte i of the pattern stream is i % 251
     while count > 0:
         n = min(count, CHUNK)
-        start = offset % 251
-        yield CYCLE[start:start + n]
-        offset += n
-        count -= n
+        yield CYCLE[offset % 251:offset % 251 + n]
+        offset, count = offset + n, count - n
 
 
 def parse(text):
+    # [(verb, argument)]; a ValueError names the first line that is no command.
     steps = []
     for number, raw in enumerate(text.splitlines(), 1):
         verb, _, arg = raw.strip().partition(" ")
-        arg, words = arg.strip(), arg.split()
-        if not verb or verb.startswith("#"):
-            continue
-        try:
-            limits = ARITY[verb]
-            if limits and not limits[0] <= len(words) <= limits[1]:
-                raise ValueError("wrong number of arguments")
-            if verb in ("reply", "dsend", "send") and not arg:
-                raise ValueError("a text is needed")
-            if verb == "set" and words[0] not in ("timeout", "rcvbuf"):
-                raise ValueError(f"unknown setting '{words[0]}'")
-            if verb in ("send", "dsend"):
-                unescape(arg)
-            if verb in ("pause", "idle", "set") and arg:
-                float(words[-1])
-            for i, word in enumerate(words if verb in ("dpattern", "drecv") else []):
-                if (verb, i, word) != ("dpattern", 1, "rest"):  # counts, or "rest"
-                    int(word)
-        except KeyError:
-            raise ScriptError(f"line {number}: unknown command '{verb}'")
-        except (ValueError, UnicodeError) as e:
-            raise ScriptError(f"line {number}: bad arguments for '{verb}': {e}")
-        steps.append((number, verb, arg))
+        if verb and not verb.startswith("#"):
+            if verb not in COMMANDS:
+                raise ValueError(f"line {number}: unknown command '{verb}'")
+            steps.append((verb, arg.strip()))
     return steps
 
 
 class Fake:
-    def __init__(self, steps, transcript):
-        self.steps = steps
-        self.log = transcript
-        self.timeout = 10.0
-        self.rcvbuf = 0
-        self.listener = self.ctrl = self.data_listener = self.port_target = None
-        self.inbuf, self.last = b"", ""
-        self.rest = 0
+    def __init__(self, steps):
+        self.steps, self.log = steps, []
+        self.timeout, self.rcvbuf = 10.0, 0
+        self.ctrl = self.data_listener = self.port_target = None
+        self.inbuf, self.last, self.rest = b"", "", 0
         self.data = []  # every data connection opened; the last is the current one
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(5)
+        self.port = self.listener.getsockname()[1]
 
-    def note(self, text):
-        self.log.write(text + "\n")
-        self.log.flush()
+    def transcript(self):
+        return "".join(line + "\n" for line in self.log)
 
     def fail(self, text):
-        self.note("* error: " + text)
+        self.log.append("* error: " + text)
         raise Stop()
 
     # --- control connection ---
@@ -116,15 +82,14 @@ class Fake:
                 chunk = b""
             if not chunk:
                 if self.inbuf:
-                    self.note(self.inbuf.decode("latin-1"))
+                    self.log.append(self.inbuf.decode("latin-1"))
                     self.inbuf = b""
-                self.note("* client closed")
+                self.log.append("* client closed")
                 return None
             self.inbuf += chunk
         line, _, self.inbuf = self.inbuf.partition(b"\n")
-        text = line.rstrip(b"\r").decode("latin-1")
-        self.note(text)
-        return text
+        self.log.append(line.rstrip(b"\r").decode("latin-1"))
+        return self.log[-1]
 
     def expect(self, pattern):
         try:
@@ -138,21 +103,15 @@ class Fake:
         self.last = line
         verb, _, arg = line.partition(" ")
         if verb.upper() == "PORT":  # the client's latest choice of mode wins
-            self.port_target = self.parse_port(arg)
+            numbers = re.findall(r"\d+", arg)
+            if len(numbers) != 6 or any(int(n) > 255 for n in numbers) or numbers[0] != "127":
+                self.fail(f"unusable PORT argument '{arg}' (a loopback address is needed)")
+            self.port_target = ".".join(numbers[:4]), int(numbers[4]) * 256 + int(numbers[5])
             if self.data_listener:
                 self.data_listener.close()
                 self.data_listener = None
         elif verb.upper() == "REST" and arg.strip().isdigit():
             self.rest = int(arg)
-
-    def parse_port(self, arg):
-        numbers = re.findall(r"\d+", arg)
-        if len(numbers) != 6 or any(int(n) > 255 for n in numbers):
-            self.fail(f"unusable PORT argument '{arg}'")
-        host = ".".join(numbers[:4])
-        if not host.startswith("127."):
-            self.fail(f"PORT names {host}, not a loopback address")
-        return host, int(numbers[4]) * 256 + int(numbers[5])
 
     def idle(self, seconds):
         # Records lines without answering until the client closes or the time is up.
@@ -161,31 +120,19 @@ class Fake:
             try:
                 if self.read_line(deadline - time.monotonic()) is None:
                     break
-            except (socket.timeout, OSError):
+            except OSError:  # socket.timeout included
                 break
 
-    def close_ctrl(self, abortive):
-        if abortive:
-            self.ctrl.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-            self.ctrl.close()
-            self.ctrl = None
-        else:
-            # Half-close: the client sees the end, and lines it still sends are recorded by
-            # the idle at the end instead of being answered with a reset.
-            self.ctrl.shutdown(socket.SHUT_WR)
-
-    def accept_ctrl(self):
-        self.listener.settimeout(self.timeout)
+    def accept(self, listener, what):
+        listener.settimeout(self.timeout)
         try:
-            self.ctrl, _ = self.listener.accept()
+            return listener.accept()[0]
         except socket.timeout:
-            self.fail("no control connection arrived")
-        self.ctrl.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        self.inbuf = b""
+            self.fail(f"no {what} connection arrived")
 
     # --- data connections ---
     def new_socket(self):
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s = socket.socket()
         if self.rcvbuf:
             s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, self.rcvbuf)
         return s
@@ -199,21 +146,17 @@ class Fake:
         self.data_listener.listen(5)
         p = self.data_listener.getsockname()[1]
         text = text or "227 Entering Passive Mode ({addr})."
-        fields = {"{addr}": f"127,0,0,1,{p // 256},{p % 256}", "{p1}": str(p // 256),
-                  "{p2}": str(p % 256)}
-        for key, value in fields.items():
+        for key, value in {"{addr}": f"127,0,0,1,{p // 256},{p % 256}", "{p1}": str(p // 256),
+                           "{p2}": str(p % 256)}.items():
             text = text.replace(key, value)
         self.send(text.encode("latin-1") + b"\r\n")
 
-    def dopen(self):
-        if self.data_listener:
-            self.data_listener.settimeout(self.timeout)
-            try:
-                conn, _ = self.data_listener.accept()
-            except socket.timeout:
-                self.fail("no data connection arrived")
-        elif self.port_target:
+    def dopen(self, source=""):
+        if self.data_listener and not source:
+            conn = self.accept(self.data_listener, "data")
+        elif self.port_target:  # from another loopback address (SOURCE): a third party
             conn = self.new_socket()
+            conn.bind((source, 0))
             conn.settimeout(self.timeout)
             try:
                 conn.connect(self.port_target)
@@ -236,91 +179,85 @@ class Fake:
                 conn.sendall(chunk)
                 sent += len(chunk)
         except OSError as e:
-            self.note(f"* data send failed after {sent} bytes: {e.__class__.__name__}")
+            self.log.append(f"* data send failed after {sent} bytes: {e.__class__.__name__}")
             return
-        self.note(f"* data sent {sent} bytes")
+        self.log.append(f"* data sent {sent} bytes")
 
     def drecv(self, delay_ms, chunk):
-        conn, digest, total = self.current_data(), hashlib.sha256(), 0
+        conn, crc, total = self.current_data(), 0, 0
         try:
             while True:
                 block = conn.recv(chunk)
                 if not block:
                     break
-                digest.update(block)
-                total += len(block)
-                if delay_ms:
-                    time.sleep(delay_ms / 1000.0)
+                crc, total = zlib.crc32(block, crc), total + len(block)
+                time.sleep(delay_ms / 1000.0)
         except OSError as e:
-            self.note(f"* data receive failed after {total} bytes: {e.__class__.__name__}")
+            self.log.append(f"* data receive failed after {total} bytes: {e.__class__.__name__}")
             return
-        self.note(f"* data received {total} bytes sha256 {digest.hexdigest()}")
+        self.log.append(f"* data received {total} bytes crc32 {crc:08x}")
 
-    def dclose(self, abortive):
-        conn = self.current_data()
+    def close(self, conn, abortive):
         if abortive:
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         conn.close()
-        self.data[-1] = None
 
     # --- the script ---
+    def channel(self):  # whichever mode the client asks for
+        self.expect("*")
+        if self.last.upper().startswith("PASV"):
+            self.pasv("")
+        elif self.last.upper().startswith("PORT "):
+            self.send(b"200 PORT ok\r\n")
+        else:
+            self.fail("expected PASV or PORT")
+
+    def accept_ctrl(self):
+        self.ctrl, self.inbuf = self.accept(self.listener, "control"), b""
+        self.ctrl.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+    def dclose(self, abortive):
+        self.close(self.current_data(), abortive)
+        self.data[-1] = None
+
     def step(self, verb, arg):
         if verb not in ("set", "accept", "pause") and verb not in DATA_COMMANDS and not self.ctrl:
             self.fail(f"'{verb}' after the control connection was reset")
-        words = arg.split()
-        if verb == "reply":
-            self.send(arg.encode("latin-1") + b"\r\n")
-        elif verb == "send":
-            self.send(unescape(arg))
-        elif verb == "pause":
-            time.sleep(float(arg) / 1000.0)
-        elif verb == "expect":
-            self.expect(arg)
-        elif verb == "channel":  # whichever mode the client asks for
-            self.expect("*")
-            if self.last.upper().startswith("PASV"):
-                self.pasv("")
-            elif self.last.upper().startswith("PORT "):
-                self.send(b"200 PORT ok\r\n")
-            else:
-                self.fail("expected PASV or PORT")
-        elif verb == "idle":
-            self.idle(float(arg) if arg else self.timeout)
-        elif verb in ("close", "reset"):
-            self.close_ctrl(verb == "reset")
-        elif verb == "accept":
-            self.accept_ctrl()
-        elif verb == "pasv":
-            self.pasv(arg)
-        elif verb == "dopen":
-            self.dopen()
-        elif verb == "dsend":
-            self.dsend([unescape(arg)])
-        elif verb == "dpattern":
-            start = 0 if len(words) < 2 else self.rest if words[1] == "rest" else int(words[1])
-            self.dsend(pattern_chunks(start, int(words[0])))
-        elif verb == "drecv":
-            self.drecv(int(words[0]) if words else 0, int(words[1]) if len(words) > 1 else CHUNK)
-        elif verb in ("dclose", "dreset"):
-            self.dclose(verb == "dreset")
-        elif verb == "set":
-            if words[0] == "timeout":
-                self.timeout = float(words[1])
-            else:
-                self.rcvbuf = int(words[1])
+        w = arg.split()
+        {
+            "reply": lambda: self.send(arg.encode("latin-1") + b"\r\n"),
+            "send": lambda: self.send(unescape(arg)),
+            "pause": lambda: time.sleep(float(arg) / 1000.0),
+            "expect": lambda: self.expect(arg),
+            "channel": self.channel,
+            "idle": lambda: self.idle(float(arg) if arg else self.timeout),
+            # Half-close: the client sees the end, and lines it still sends are recorded by
+            # the idle at the end instead of being answered with a reset.
+            "close": lambda: self.ctrl.shutdown(socket.SHUT_WR),
+            "reset": lambda: (self.close(self.ctrl, True), setattr(self, "ctrl", None)),
+            "accept": self.accept_ctrl,
+            "pasv": lambda: self.pasv(arg),
+            "dopen": lambda: self.dopen(arg),
+            "dsend": lambda: self.dsend([unescape(arg)]),
+            "dpattern": lambda: self.dsend(pattern_chunks(
+                0 if len(w) < 2 else self.rest if w[1] == "rest" else int(w[1]), int(w[0]))),
+            "drecv": lambda: self.drecv(int(w[0]) if w else 0, int(w[1]) if len(w) > 1 else CHUNK),
+            "dclose": lambda: self.dclose(False),
+            "dreset": lambda: self.dclose(True),
+            "set": lambda: setattr(self, "timeout" if w[0] == "timeout" else "rcvbuf",
+                                   float(w[1]) if w[0] == "timeout" else int(w[1])),
+        }[verb]()
 
     def run(self):
         try:
             # Settings at the top also govern the wait for the first connection.
-            first = next((i for i, s in enumerate(self.steps) if s[1] != "set"), len(self.steps))
-            for _, verb, arg in self.steps[:first]:
-                self.step(verb, arg)
-            self.accept_ctrl()
-            for number, verb, arg in self.steps[first:]:
+            first = next((i for i, s in enumerate(self.steps) if s[0] != "set"), len(self.steps))
+            for verb, arg in self.steps[:first] + [("accept", "")] + self.steps[first:]:
                 try:
                     self.step(verb, arg)
-                except OSError as e:
-                    self.fail(f"line {number}: {verb}: {e}")
+                except (OSError, ValueError, IndexError) as e:
+                    self.fail(f"{verb} {arg}: {e}")
+            self.log.append("* script done")  # what comes after it, the script did not expect
             self.idle(self.timeout)
         except Stop:
             pass
@@ -328,29 +265,3 @@ class Fake:
             for s in [self.ctrl, self.data_listener, self.listener] + self.data:
                 if s:
                     s.close()
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--script", required=True)
-    parser.add_argument("--transcript", required=True)
-    args = parser.parse_args()
-    with open(args.script, encoding="latin-1") as f:
-        text = f.read()
-    try:
-        steps = parse(text)
-    except ScriptError as e:
-        print(f"ERROR {e}", flush=True)
-        return 2
-    with open(args.transcript, "w", encoding="latin-1") as log:
-        fake = Fake(steps, log)
-        fake.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        fake.listener.bind(("127.0.0.1", 0))
-        fake.listener.listen(5)
-        print(f"READY {fake.listener.getsockname()[1]}", flush=True)
-        fake.run()
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())

@@ -1,8 +1,7 @@
 #!/usr/bin/python3
-# pyftpdlib on a free 127.0.0.1 port, serving ROOT to one password user and to anonymous.
+# pyftpdlib on 127.0.0.1:PORT, serving ROOT to one password user and to anonymous.
 #
-# Usage: pyftpd.py ROOT USER PASSWORD
-# Prints "READY <port>" once it listens. Started and stopped by rig.py.
+# Usage: pyftpd.py ROOT PORT USER PASSWORD (started and stopped by rig.py)
 import logging
 import sys
 import warnings
@@ -15,7 +14,7 @@ ALL_RIGHTS = "elradfmwMT"
 
 
 def main():
-    root, user, password = sys.argv[1:4]
+    root, port, user, password = sys.argv[1:5]
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm=ALL_RIGHTS)
@@ -30,9 +29,7 @@ def main():
     Handler.authorizer = authorizer
     # Passive ports are left to the system; PORT to the client's own address (127.0.0.1)
     # is what pyftpdlib accepts by default.
-    server = FTPServer(("127.0.0.1", 0), Handler)
-    print(f"READY {server.socket.getsockname()[1]}", flush=True)
-    server.serve_forever(timeout=1.0)
+    FTPServer(("127.0.0.1", int(port)), Handler).serve_forever(timeout=1.0)
 
 
 if __name__ == "__main__":

@@ -19,7 +19,10 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+
+import fakeftp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"
@@ -28,13 +31,10 @@ PYFTPD_USER, PYFTPD_PASSWORD = "tw", "secret"
 VSFTPD_USER, VSFTPD_PASSWORD, VSFTPD_PAM = "twftp", "twftp-secret", "tarnwick2-ftp"
 TIMEOUT = 10.0  # every start and every request
 MAX_SCRIPT = 1 << 20
+STOP_SIGNALS = (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)
 
 
 class RigError(Exception):
-    pass
-
-
-class Terminated(Exception):
     pass
 
 
@@ -44,84 +44,20 @@ def die_with_rig(signum):
     return lambda: libc.prctl(1, signum, 0, 0, 0)  # PR_SET_PDEATHSIG
 
 
-def proc_stat(pid):
-    # (state, parent pid) of a process, or None when it is gone.
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        return fields[0], int(fields[1])
-    except (OSError, ValueError, IndexError):
-        return None
-
-
 def descendants(pid):
+    # Every process below pid, from /proc: (state, parent pid) of each.
     children = {}
     for entry in filter(str.isdigit, os.listdir("/proc")):
-        stat = proc_stat(entry)
-        if stat:
-            children.setdefault(stat[1], []).append(int(entry))
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                children.setdefault(int(f.read().rsplit(")", 1)[1].split()[1]), []).append(int(entry))
+        except (OSError, ValueError, IndexError):
+            pass
     found, todo = [], [pid]
     while todo:
         kids = children.get(todo.pop(), [])
-        found += kids
-        todo += kids
+        found, todo = found + kids, todo + kids
     return found
-
-
-class Server:
-    def __init__(self, kind, number):
-        self.kind, self.id = kind, number
-        self.tmp = tempfile.mkdtemp(prefix=f"tw-rig-{os.getpid()}-{kind}-")
-        os.chmod(self.tmp, 0o755)  # the vsftpd users must reach their root below it
-        self.root = os.path.join(self.tmp, "root")
-        self.proc, self.port, self.fields = None, 0, {}
-
-    def spawn(self, args, ready_line=True):
-        with open(os.path.join(self.tmp, "server.log"), "wb") as log:
-            self.proc = subprocess.Popen(
-                args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE if ready_line else log,
-                stderr=log, start_new_session=True, preexec_fn=die_with_rig(signal.SIGKILL))
-
-    def log_tail(self):
-        try:
-            with open(os.path.join(self.tmp, "server.log"), "rb") as f:
-                return f.read()[-400:].decode("latin-1").strip().replace("\n", " | ")
-        except OSError:
-            return ""
-
-    def read_ready(self):
-        # The port from the child's "READY <port>" line ("ERROR <text>" when it refused).
-        deadline, text, fd = time.monotonic() + TIMEOUT, b"", self.proc.stdout.fileno()
-        while b"\n" not in text:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise RigError(f"{self.kind} did not start within {TIMEOUT:.0f} s")
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                self.proc.wait(timeout=TIMEOUT)
-                raise RigError(f"{self.kind} exited at once: {self.log_tail()}")
-            text += chunk
-        self.proc.stdout.close()
-        word, _, rest = text.decode("latin-1").strip().partition(" ")
-        if word != "READY":
-            raise RigError(f"{self.kind}: {rest}")
-        self.port = int(rest)
-
-    def stop(self):
-        if self.proc and self.proc.poll() is None:
-            # vsftpd puts each session in a session of its own: find them before the master
-            # goes, since they are reparented away from it then.
-            pids = [self.proc.pid] + descendants(self.proc.pid)
-            for signum, grace in ((signal.SIGTERM, 3.0), (signal.SIGKILL, 5.0)):
-                signal_all(pids, signum)
-                try:
-                    self.proc.wait(timeout=grace)
-                except subprocess.TimeoutExpired:
-                    continue
-                if not any((proc_stat(pid) or ("Z",))[0] != "Z" for pid in pids[1:]):
-                    break
-            signal_all(pids[1:], signal.SIGKILL)
-        shutil.rmtree(self.tmp, ignore_errors=True)
 
 
 def signal_all(pids, signum):
@@ -132,20 +68,69 @@ def signal_all(pids, signum):
             pass
 
 
-def sweep_stale_folders():
-    # Removes the folders of rigs that were killed outright and could not do it themselves.
-    base = tempfile.gettempdir()
-    for name in os.listdir(base):
-        match = re.match(r"tw-rig-(\d+)-", name)
-        if match and not os.path.exists(f"/proc/{match.group(1)}"):
-            shutil.rmtree(os.path.join(base, name), ignore_errors=True)
+class Server:
+    # pyftpdlib or vsftpd: a process with a folder of its own, listening on a free port.
+    def __init__(self, kind, number):
+        self.kind, self.id = kind, number
+        self.tmp = tempfile.mkdtemp(prefix=f"tw-rig-{os.getpid()}-{kind}-")
+        os.chmod(self.tmp, 0o755)  # the vsftpd users must reach their root below it
+        self.root = os.path.join(self.tmp, "root")
+        self.proc, self.port, self.fields = None, 0, {}
+
+    def log_tail(self):
+        try:
+            with open(os.path.join(self.tmp, "server.log"), "rb") as f:
+                return f.read()[-400:].decode("latin-1").strip().replace("\n", " | ")
+        except OSError:
+            return ""
+
+    def serve(self, command):
+        # Runs command(port) on a free port until it greets there (another program may take
+        # the port before the server binds it: then the next one).
+        for _ in range(5):
+            with socket.socket() as s:
+                s.bind(("127.0.0.1", 0))
+                port = s.getsockname()[1]
+            with open(os.path.join(self.tmp, "server.log"), "wb") as log:
+                self.proc = subprocess.Popen(command(port), stdin=subprocess.DEVNULL, stdout=log,
+                                             stderr=log, start_new_session=True,
+                                             preexec_fn=die_with_rig(signal.SIGKILL))
+            deadline = time.monotonic() + TIMEOUT
+            while time.monotonic() < deadline and self.proc.poll() is None:
+                try:
+                    with socket.create_connection(("127.0.0.1", port), timeout=2.0) as s:
+                        if s.makefile("rb").readline(512).startswith(b"220"):
+                            s.sendall(b"QUIT\r\n")
+                            self.port = port
+                            return
+                except OSError:
+                    time.sleep(0.05)
+            self.stop(remove=False)
+            if not re.search("bind|in use", self.log_tail()):
+                break
+        raise RigError(f"{self.kind} did not start: {self.log_tail()}")
+
+    def stop(self, remove=True):
+        if self.proc and self.proc.poll() is None:
+            # vsftpd puts each session in a session of its own: find them before the master
+            # goes, since they are reparented away from it then.
+            pids = [self.proc.pid] + descendants(self.proc.pid)
+            for signum, grace in ((signal.SIGTERM, 3.0), (signal.SIGKILL, 5.0)):
+                signal_all(pids, signum)
+                try:
+                    self.proc.wait(timeout=grace)
+                    break
+                except subprocess.TimeoutExpired:
+                    pass
+            signal_all(pids[1:], signal.SIGKILL)
+        if remove:
+            shutil.rmtree(self.tmp, ignore_errors=True)
 
 
 def start_pyftpdlib(server):
     os.mkdir(server.root)
-    server.spawn([PYTHON, os.path.join(HERE, "pyftpd.py"), server.root, PYFTPD_USER,
-                  PYFTPD_PASSWORD])
-    server.read_ready()
+    server.serve(lambda port: [PYTHON, os.path.join(HERE, "pyftpd.py"), server.root, str(port),
+                               PYFTPD_USER, PYFTPD_PASSWORD])
     server.fields = dict(user=PYFTPD_USER, password=PYFTPD_PASSWORD, anonwrite="/")
 
 
@@ -161,7 +146,8 @@ def start_vsftpd(server):
                        "run tools/install-deps.sh as root")
     if os.geteuid() != 0 or not os.path.exists(f"/etc/pam.d/{VSFTPD_PAM}"):
         raise RigError(f"vsftpd needs root and /etc/pam.d/{VSFTPD_PAM} (tools/install-deps.sh)")
-    for folder in (server.root, os.path.join(server.root, "pub"), os.path.join(server.tmp, "empty")):
+    empty = os.path.join(server.tmp, "empty")
+    for folder in (server.root, os.path.join(server.root, "pub"), empty):
         os.mkdir(folder)
     acl = f"u:{VSFTPD_USER}:rwx,u:ftp:rx,d:u::rwx,d:u:{VSFTPD_USER}:rwx,d:u:ftp:rwx,d:g::rx,d:o::rx"
     try:
@@ -169,47 +155,37 @@ def start_vsftpd(server):
                        timeout=TIMEOUT)
     except (OSError, subprocess.SubprocessError) as e:
         raise RigError(f"setfacl failed ({e}): is the acl package installed?")
-    conf = os.path.join(server.tmp, "vsftpd.conf")
-    for _ in range(5):  # the free port may be taken before vsftpd binds it
-        with socket.socket() as s:
-            s.bind(("127.0.0.1", 0))
-            port = s.getsockname()[1]
-        with open(os.path.join(HERE, "vsftpd.conf")) as f:
-            text = f.read()
+    with open(os.path.join(HERE, "vsftpd.conf")) as f:
+        template = f.read()
+
+    def command(port):
+        conf = os.path.join(server.tmp, "vsftpd.conf")
         with open(conf, "w") as f:
-            f.write(text.format(port=port, root=server.root, pam=VSFTPD_PAM,
-                                       empty=os.path.join(server.tmp, "empty")))
-        server.spawn(["/usr/sbin/vsftpd", conf], ready_line=False)
-        if wait_for_greeting(server, port):
-            server.port = port
-            server.fields = dict(user=VSFTPD_USER, password=VSFTPD_PASSWORD, anonwrite="/pub")
-            return
-        if "bind" not in server.log_tail():
-            break
-    raise RigError(f"vsftpd did not start: {server.log_tail()}")
+            f.write(template.format(port=port, root=server.root, pam=VSFTPD_PAM, empty=empty))
+        return ["/usr/sbin/vsftpd", conf]
+
+    server.serve(command)
+    server.fields = dict(user=VSFTPD_USER, password=VSFTPD_PASSWORD, anonwrite="/pub")
 
 
-def wait_for_greeting(server, port):
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline and server.proc.poll() is None:
+class FakeServer:
+    # The scripted fake, in a thread of the rig; it ends by itself (every wait is bounded).
+    kind, fields = "fake", {}
+
+    def __init__(self, number, script):
         try:
-            with socket.create_connection(("127.0.0.1", port), timeout=2.0) as s:
-                if s.makefile("rb").readline(512).startswith(b"220"):
-                    s.sendall(b"QUIT\r\n")
-                    return True
+            self.fake = fakeftp.Fake(fakeftp.parse(script.decode("latin-1")))
+        except ValueError as e:
+            raise RigError(f"fake: {e}")
+        self.id, self.port = number, self.fake.port
+        self.thread = threading.Thread(target=self.fake.run, daemon=True)
+        self.thread.start()
+
+    def stop(self):
+        try:
+            self.fake.listener.shutdown(socket.SHUT_RDWR)  # no client comes any more
         except OSError:
-            time.sleep(0.05)
-    return False
-
-
-def start_fake(server, script):
-    path = os.path.join(server.tmp, "script.txt")
-    with open(path, "wb") as f:
-        f.write(script)
-    server.transcript = os.path.join(server.tmp, "transcript.txt")
-    server.spawn([PYTHON, os.path.join(HERE, "fakeftp.py"), "--script", path,
-                  "--transcript", server.transcript])
-    server.read_ready()
+            pass
 
 
 class Rig:
@@ -217,61 +193,49 @@ class Rig:
         self.servers, self.count = {}, 0
 
     def start(self, words, reader):
-        starters = {"pyftpdlib": start_pyftpdlib, "vsftpd": start_vsftpd, "fake": start_fake}
         kind = words[1] if len(words) > 1 else ""
-        if kind not in starters:
-            raise RigError(f"unknown server kind '{kind}' (pyftpdlib, vsftpd, fake)")
-        args = []
+        starters = {"pyftpdlib": start_pyftpdlib, "vsftpd": start_vsftpd}
+        self.count += 1
         if kind == "fake":
             size = int(words[2]) if len(words) > 2 and words[2].isdigit() else -1
             if not 0 <= size <= MAX_SCRIPT:
                 raise RigError("START fake needs the script's length in bytes")
-            args.append(reader.read(size))
-        self.count += 1
-        server = Server(kind, self.count)
-        try:
-            starters[kind](server, *args)
-        except (RigError, OSError, ValueError) as e:
-            server.stop()
-            raise RigError(str(e))
+            server = FakeServer(self.count, reader.read(size))
+        elif kind in starters:
+            server = Server(kind, self.count)
+            try:
+                starters[kind](server)
+            except (RigError, OSError, ValueError) as e:
+                server.stop()
+                raise RigError(str(e))
+        else:
+            raise RigError(f"unknown server kind '{kind}' (pyftpdlib, vsftpd, fake)")
         self.servers[server.id] = server
         fields = dict(id=server.id, port=server.port, **server.fields)
         if kind != "fake":
             fields["root"] = server.root  # last: it runs to the end of the line
         return ("OK " + " ".join(f"{k}={v}" for k, v in fields.items()) + "\n").encode()
 
-    def find(self, words):
-        try:
-            return self.servers[int(words[1])]
-        except (IndexError, ValueError, KeyError):
-            raise RigError("no such server")
-
-    def transcript(self, words):
-        server = self.find(words)
-        if server.kind != "fake":
-            raise RigError("only the fake server keeps a transcript")
-        wait_ms = int(words[2]) if len(words) > 2 and words[2].isdigit() else 0
-        try:  # waiting lets the dialogue finish: the fake exits when the client has gone
-            server.proc.wait(timeout=min(wait_ms, 60000) / 1000.0)
-        except subprocess.TimeoutExpired:
-            pass
-        with open(server.transcript, "rb") as f:
-            data = f.read()
-        return f"OK {len(data)}\n".encode() + data
-
     def request(self, line, reader):
-        words = line.split()
-        verb = words[0].upper() if words else ""
+        words = line.split() or [""]
+        verb = words[0].upper()
         if verb == "PING":
             return b"OK\n"
         if verb == "START":
             return self.start(words, reader)
+        try:
+            server = self.servers[int(words[1])]
+        except (IndexError, ValueError, KeyError):
+            raise RigError(f"unknown request '{line}' or no such server")
         if verb == "STOP":
-            self.servers.pop(self.find(words).id).stop()
+            self.servers.pop(server.id).stop()
             return b"OK\n"
-        if verb == "TRANSCRIPT":
-            return self.transcript(words)
-        raise RigError(f"unknown request '{verb}'")
+        if verb != "TRANSCRIPT" or server.kind != "fake":
+            raise RigError(f"unknown request '{verb}' (only the fake keeps a transcript)")
+        wait_ms = int(words[2]) if len(words) > 2 and words[2].isdigit() else 0
+        server.thread.join(min(wait_ms, 60000) / 1000.0)  # the dialogue ends when the client goes
+        data = server.fake.transcript().encode("latin-1")
+        return f"OK {len(data)}\n".encode() + data
 
     def serve_one(self, conn):
         conn.settimeout(TIMEOUT)
@@ -288,37 +252,35 @@ class Rig:
 
 
 def run(argv):
-    sweep_stale_folders()
+    # Folders of rigs that were killed outright and could not remove them themselves.
+    for name in os.listdir(tempfile.gettempdir()):
+        match = re.match(r"tw-rig-(\d+)-", name)
+        if match and not os.path.exists(f"/proc/{match.group(1)}"):
+            shutil.rmtree(os.path.join(tempfile.gettempdir(), name), ignore_errors=True)
     rig, listener = Rig(), socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(16)
     env = dict(os.environ, TW_RIG="127.0.0.1:%d" % listener.getsockname()[1])
-    signum = [0]
-
-    def on_signal(number, _frame):
-        for s in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-            signal.signal(s, signal.SIG_IGN)
-        signum[0] = number
-        raise Terminated()
-
-    for s in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(s, on_signal)
+    stopped = []
+    for s in STOP_SIGNALS:
+        signal.signal(s, lambda number, _frame: stopped.append(number))
     child = None
     try:
         child = subprocess.Popen(argv, env=env, preexec_fn=die_with_rig(signal.SIGTERM))
-        while child.poll() is None:
-            if select.select([listener], [], [], 0.2)[0]:
-                rig.serve_one(listener.accept()[0])
-        code = child.returncode
-    except Terminated:
-        code = -signum[0]
-        if child and child.poll() is None:
+        while child.poll() is None and not stopped:
+            try:
+                if select.select([listener], [], [], 0.2)[0]:
+                    rig.serve_one(listener.accept()[0])
+            except InterruptedError:
+                pass
+        if stopped and child.poll() is None:
             child.terminate()
             try:
                 child.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 child.kill()
                 child.wait()
+        code = -stopped[0] if stopped else child.returncode
     except OSError as e:
         print(f"rig: cannot run {argv[0]}: {e}", file=sys.stderr)
         code = 127

@@ -1,7 +1,6 @@
 #pragma once
-// The far end of a connection for socket-level tests: a plain blocking socket on loopback,
-// driven by the test (usually from a thread of its own). Every wait is bounded.
-#include <functional>
+// The far end of a connection for socket-level tests and the rig's client: a plain blocking
+// socket on loopback, driven by the test. Every wait is bounded.
 #include <string>
 
 namespace testing_support {
@@ -23,15 +22,11 @@ public:
     bool Send(const std::string& data);
     // Reads until at least count bytes arrived, the peer closed, or timeoutMs passed.
     std::string Receive(size_t count, int timeoutMs = 5000);
-    // Reads until the text contains marker (or the peer closed, or the time ran out).
-    std::string ReceiveUntil(const std::string& marker, int timeoutMs = 5000);
     // Orderly close / abortive close (the other side sees a reset).
     void Close();
     void Reset();
-    void CloseListener();
 
 private:
-    std::string receive(const std::function<bool(const std::string&)>& enough, int timeoutMs);
     long long m_listener;
     long long m_conn;
     int m_port = 0;

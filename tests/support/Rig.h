@@ -66,7 +66,8 @@ std::unique_ptr<Server> StartFake(const std::string& script);
 // The bytes the fake's "dpattern" command sends: byte i of the stream is i % 251.
 std::string PatternBytes(int64_t offset, size_t count);
 
-// Lower-case hexadecimal SHA-256, as the fake reports received data.
-std::string Sha256Hex(const std::string& data);
+// The CRC-32 (as zlib computes it) in eight lower-case hex digits, as the fake reports the
+// data it received: enough to tell any two test contents apart in a failure message.
+std::string Checksum(const std::string& data);
 
 } // namespace rig

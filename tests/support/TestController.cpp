@@ -5,6 +5,9 @@
 #include "net/UiLoop.h"
 #include "settings/Prefs.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace testing_support {
 
 namespace {
@@ -50,11 +53,13 @@ bool TestController::notify(const CString& text, int event, CString& reply) {
         notes.push_back(Note{text, event, reply});
     if (onNotify)
         onNotify(text, event);
-    if (answer)
-        return answer(text, event, reply);
     switch (event) {
-    case EV_CONNECT_FAILED: return onConnectionError(reply);
-    case EV_SERVER_ERROR: return onServerError(reply);
+    case EV_CONNECT_FAILED:
+        return onConnectionError(reply);
+    case EV_SERVER_ERROR: // Yes: the queue holds in the error state until the user acts
+        if (m_queue && m_queue->currentCommand())
+            m_queue->currentCommand()->setState(CMD_ERROR);
+        return true;
     case EV_ASK_PASSWORD:
     case EV_ASK_USER: {
         CString entered = reply;
@@ -68,7 +73,9 @@ bool TestController::notify(const CString& text, int event, CString& reply) {
         }
         return false;
     }
-    case EV_GET_REMOTE_DIR: reply = remoteDir; return true;
+    case EV_GET_REMOTE_DIR:
+        reply = remoteDir;
+        return true;
     case EV_CONNECTION_STATE:
         connected = text == "Y";
         if (connected && m_queue) {
@@ -76,7 +83,8 @@ bool TestController::notify(const CString& text, int event, CString& reply) {
             schedulePump();
         }
         return true;
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -99,19 +107,11 @@ bool TestController::onConnectionError(CString& reply) {
     return true;
 }
 
-bool TestController::onServerError(CString& reply) {
-    if (m_queue && m_queue->currentCommand())
-        m_queue->currentCommand()->setState(CMD_ERROR);
-    if (continueAfterServerError)
-        return true;
-    post(kAbortTimer, [this] { abortAll(); });
-    reply = "Y";
-    return true;
-}
-
 void TestController::trace(const CString& text, int level) {
     if (keepTraces)
         traces.emplace_back(text, level);
+    if (onTrace)
+        onTrace(text, level);
     schedulePump();
 }
 
@@ -150,38 +150,32 @@ void TestController::logOn() {
     m_queue->submit("LOGIN", account, "");
 }
 
-bool TestController::traced(const CString& text) const { return tracedLevel(text) >= 0; }
+bool TestController::traced(const CString& text) const {
+    return tracedLevel(text) >= 0;
+}
 
 int TestController::tracedLevel(const CString& text) const {
-    for (const auto& t : traces) {
-        if (t.first == text)
-            return t.second;
-    }
-    return -1;
+    auto found =
+        std::find_if(traces.begin(), traces.end(), [&](auto& t) { return t.first == text; });
+    return found == traces.end() ? -1 : found->second;
 }
 
 int TestController::count(int event) const {
-    int n = 0;
-    for (const Note& note : notes)
-        n += note.event == event;
-    return n;
+    return static_cast<int>(notesOf(event).size());
 }
 
 std::vector<TestController::Note> TestController::notesOf(int event) const {
     std::vector<Note> out;
-    for (const Note& note : notes) {
-        if (note.event == event)
-            out.push_back(note);
-    }
+    std::copy_if(notes.begin(), notes.end(), std::back_inserter(out),
+                 [event](const Note& note) { return note.event == event; });
     return out;
 }
 
 std::vector<CString> TestController::tracesAt(int level) const {
     std::vector<CString> out;
-    for (const auto& t : traces) {
+    for (const auto& t : traces)
         if (t.second == level)
             out.push_back(t.first);
-    }
     return out;
 }
 

@@ -34,17 +34,16 @@ public:
     bool notify(const CString& text, int event, CString& reply) override;
     void trace(const CString& text, int level) override;
 
-    // How the boxes are answered.
-    bool retryAfterConnectionError = false; // the "FTP error" box: Retry (true) or Cancel
-    bool continueAfterServerError = true;   // the server-error box: Yes (true) or No
+    // The "FTP error" box: Retry (true) or Cancel; the server-error box is always Yes.
+    bool retryAfterConnectionError = false;
     // Log-on prompts (events 4 and 5): return true and set entered to confirm. Without one,
     // prompts are cancelled (and, as in the window, the connection is closed).
     std::function<bool(int event, CString& entered)> prompt;
-    // Overrides everything above for one test when set; return value as notify's.
-    std::function<bool(const CString& text, int event, CString& reply)> answer;
     // Sees every notification before it is answered, to look at the engine at that moment or
     // to change the world before the answer takes effect (say, the account a retry uses).
     std::function<void(const CString& text, int event)> onNotify;
+    // Sees every trace line as it is traced.
+    std::function<void(const CString& text, int level)> onTrace;
     CString remoteDir; // the answer to event 6
 
     bool connected = false; // as the window tracks it through events 0 and 10
@@ -70,7 +69,6 @@ private:
     void schedulePump();
     void post(unsigned id, std::function<void()> action);
     bool onConnectionError(CString& reply);
-    bool onServerError(CString& reply);
 
     CCommandQueue* m_queue;
 };

@@ -33,50 +33,35 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
     setEnv(name, value);
 }
 
-ScopedEnv::~ScopedEnv() { setEnv(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
-
-static CString systemTemp() {
-#ifdef _WIN32
-    char buffer[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof buffer, buffer);
-    CString path(buffer, n);
-    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    return path;
-#else
-    const char* dir = getenv("TMPDIR");
-    return CString(dir && *dir ? dir : "/tmp");
-#endif
-}
-
-static long processId() {
-#ifdef _WIN32
-    return static_cast<long>(GetCurrentProcessId());
-#else
-    return static_cast<long>(getpid());
-#endif
+ScopedEnv::~ScopedEnv() {
+    setEnv(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
 }
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        CString candidate = FormatString("%s%ctw-test-%ld-%d", systemTemp().c_str(),
 #ifdef _WIN32
-                                         '\\',
+    char buffer[MAX_PATH + 1];
+    const CString base(buffer, GetTempPathA(sizeof buffer, buffer)); // ends in a separator
+    const long pid = static_cast<long>(GetCurrentProcessId());
 #else
-                                         '/',
+    const char* dir = getenv("TMPDIR");
+    const CString base = CString(dir && *dir ? dir : "/tmp") + "/";
+    const long pid = static_cast<long>(getpid());
 #endif
-                                         processId(), counter++);
-        if (files::CreateFolder(candidate)) {
+    for (int attempt = 0; attempt < 1000 && m_path.empty(); ++attempt) {
+        const CString candidate = base + FormatString("tw-test-%ld-%d", pid, counter++);
+        if (files::CreateFolder(candidate))
             m_path = candidate;
-            return;
-        }
     }
-    fprintf(stderr, "TempDir: cannot create a temporary folder\n");
-    abort();
+    if (m_path.empty()) {
+        fprintf(stderr, "TempDir: cannot create a temporary folder\n");
+        abort();
+    }
 }
 
-TempDir::~TempDir() { RemoveTree(m_path); }
+TempDir::~TempDir() {
+    RemoveTree(m_path);
+}
 
 CString TempDir::file(const char* name) const {
 #ifdef _WIN32

@@ -30,7 +30,7 @@ const PathCase kPaths[] = {
      "C:\\Dl\\Data\\Old"},
     {"/pub", "/pub/Data", "Old", true, "Data/Old", "C:\\Dl\\Data|C:\\Dl\\Data\\Old", ""},
     {"/", "/", "etc", true, "etc", "C:\\Dl\\etc", ""},
-    {"/", "/x", " b.txt ", false, "x/ b.txt ", "C:\\Dl\\x", "C:\\Dl\\x"},
+    {"/", "/x", " b.txt", false, "x/ b.txt", "C:\\Dl\\x", "C:\\Dl\\x"},
     {"/pub", "/pubx", "a", false, nullptr, nullptr, nullptr},
     // Folder names no listing of ours gives, as a server could still make them appear.
     {"/pub", "/pub/..", "passwd", false, "../passwd", nullptr, nullptr},

@@ -1,0 +1,167 @@
+// The event-driven socket and the control connection against a plain blocking peer on
+// loopback: which handlers run, in which order, with which error codes, and what the fake
+// server cannot produce (bytes past any sane line length, a refused connect's address).
+// The idle cost of waiting sockets is bench/idle_cpu; the control dialogues are in
+// data/dialogues.txt.
+#include "engine/Command.h"
+#include "net/AsyncSocket.h"
+#include "net/FtpSocketControl.h"
+#include "net/UiLoop.h"
+#include "settings/Prefs.h"
+
+#include "tests/support/RawPeer.h"
+#include "tests/support/TestController.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace testing_support;
+
+namespace {
+
+class RecordingSocket : public CAsyncSocket {
+public:
+    std::string calls, received; // calls: "c" connect, "r" receive, "x" close (sends left out)
+    int connectError = -1, closeError = -1;
+
+    void OnConnect(int error) override { calls += "c", connectError = error; }
+    void OnReceive(int) override {
+        calls += "r";
+        char buffer[4096];
+        for (int n; (n = Receive(buffer, sizeof buffer, 0)) > 0;)
+            received.append(buffer, static_cast<size_t>(n));
+    }
+    void OnClose(int error) override { calls += "x", closeError = error; }
+    bool connect(int port) {
+        return Create(0, SOCK_STREAM, nullptr) && Connect("127.0.0.1", static_cast<unsigned>(port));
+    }
+};
+
+class AsyncSocketTest : public ::testing::Test {
+protected:
+    void SetUp() override { PrepareLoop(); }
+    // The peer accepts, sends "hello" and ends the connection (Close or Reset) before the
+    // loop first looks at sock; then the loop runs until sock hears of the close.
+    void helloThenEnd(RecordingSocket& sock, void (RawPeer::*end)()) {
+        RawPeer peer;
+        ASSERT_TRUE(sock.connect(peer.Listen()));
+        ASSERT_TRUE(peer.Accept());
+        ASSERT_TRUE(peer.Send("hello"));
+        (peer.*end)();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(WaitFor([&] { return sock.calls.find('x') != std::string::npos; }));
+    }
+};
+
+TEST_F(AsyncSocketTest, ConnectReadAndCloseReportedTogetherRunInOrder) {
+    RecordingSocket sock;
+    ASSERT_NO_FATAL_FAILURE(helloThenEnd(sock, &RawPeer::Close));
+    EXPECT_EQ(sock.calls, "crx");
+    EXPECT_EQ(sock.received, "hello");
+    EXPECT_EQ(sock.connectError + sock.closeError, 0);
+}
+
+// A fast peer can accept, send and reset before the loop first looks at the socket: the
+// connection was made all the same, so the connect succeeded and the reset is its close.
+TEST_F(AsyncSocketTest, AConnectionResetBeforeTheLoopLooksWasStillMade) {
+    RecordingSocket sock;
+    ASSERT_NO_FATAL_FAILURE(helloThenEnd(sock, &RawPeer::Reset));
+    EXPECT_EQ(sock.connectError, 0);
+    EXPECT_EQ(sock.calls[0], 'c');
+    EXPECT_TRUE(RunningUnderWine() || sock.closeError != 0); // Wine 8 reports it as a close
+}
+
+TEST_F(AsyncSocketTest, RefusedConnectReportsWinsockRefusal) {
+    RecordingSocket sock;
+    ASSERT_TRUE(sock.connect(UnusedLoopbackPort()));
+    ASSERT_TRUE(WaitFor([&] { return !sock.calls.empty(); }));
+    UiLoop::RunFor(200);
+    EXPECT_EQ(sock.calls, "c");
+    EXPECT_EQ(sock.connectError, WSAECONNREFUSED);
+}
+
+TEST_F(AsyncSocketTest, NotificationsForADestroyedSocketAreDropped) {
+    RawPeer peer;
+    const int port = peer.Listen();
+    for (int i = 0; i < 20; ++i) {
+        auto* sock = new RecordingSocket();
+        ASSERT_TRUE(sock->connect(port));
+        ASSERT_TRUE(peer.Accept());
+        peer.Send("x");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // let its waiter post
+        delete sock;
+        UiLoop::RunFor(20);
+    }
+}
+
+class ControlCommand : public CCommand {
+public:
+    ControlCommand() : CCommand("PWD") {}
+    std::vector<CString> lines;
+    bool onReply(const CString& line) override {
+        lines.push_back(line);
+        return CCommand::onReply(line);
+    }
+};
+
+class ControlConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetPrefString(PREFS_SECTION, "DEFAULT", "Test");
+        SetPrefString("USERPREFS/Test", "SERVER", "127.0.0.1");
+        SetPrefInt("USERPREFS/Test", "PORT", peer.Listen());
+        GetControlSocket().m_pCommand = &command;
+    }
+    void TearDown() override {
+        GetControlSocket().Close();
+        GetControlSocket().m_pCommand = nullptr;
+    }
+    bool connect() {
+        return GetControlSocket().ConnectToServer() && peer.Accept() &&
+               WaitFor([&] { return controller.count(EV_CONNECTION_STATE) > 0; });
+    }
+
+    ScopedPrefs prefs;
+    TestController controller;
+    RawPeer peer;
+    ControlCommand command;
+};
+
+// "Connected" needs an established connection: a refused one has no local address.
+TEST_F(ControlConnectionTest, RefusedConnectReportsThenSends777ThenN) {
+    SetPrefInt("USERPREFS/Test", "PORT", UnusedLoopbackPort());
+    ASSERT_TRUE(GetControlSocket().ConnectToServer());
+    ASSERT_TRUE(WaitFor([&] { return controller.count(EV_CONNECTION_STATE) > 0; }));
+    ASSERT_EQ(controller.notes.size(), 2u);
+    EXPECT_EQ(controller.notes[0].text + " " + controller.notes[1].text,
+              "Could Not Connect To Server! N");
+    EXPECT_EQ(command.lines, std::vector<CString>{"777"});
+    CString address;
+    unsigned port = 0;
+    EXPECT_FALSE(GetControlSocket().GetLocalAddress(address, port));
+}
+
+TEST_F(ControlConnectionTest, ALineBreakInACommandLineIsNeverSent) {
+    ASSERT_TRUE(connect());
+    EXPECT_FALSE(GetControlSocket().SendCommand("NOOP\nDELE x", &command));
+    EXPECT_FALSE(GetControlSocket().SendCommand("NOOP\rDELE x", &command));
+    EXPECT_EQ(peer.Receive(1, 300), "");
+}
+
+TEST_F(ControlConnectionTest, AnEndlessLineIsHandedOnInBoundedPieces) {
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(peer.Send(std::string(200 * 1024, 'x') + "\r\n220 after\r\n"));
+    ASSERT_TRUE(
+        WaitFor([&] { return !command.lines.empty() && command.lines.back() == "220 after\r\n"; }));
+    size_t total = 0;
+    for (const CString& line : command.lines) {
+        EXPECT_LE(line.size(), kMaxReplyLine);
+        total += line.size();
+    }
+    EXPECT_EQ(total, 200 * 1024 + 2 + 11);
+}
+
+} // namespace

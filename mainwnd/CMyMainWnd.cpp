@@ -124,6 +124,12 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         setStatus(found ? CString(text) : CString("Ready"));
         break;
     }
+    case WM_QUEUE_PUMP:
+        if (wParam != m_pumpTicket)
+            return 0;
+        m_pumpPosted = false;
+        m_queue.pump();
+        return 0;
     case WM_TIMER:
         if (wParam == IDT_QUEUE) {
             KillTimer(m_hWnd, IDT_QUEUE);
@@ -197,9 +203,23 @@ void CMyMainWnd::setStatus(const CString& text) {
         SendMessageA(m_hStatus, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void CMyMainWnd::setQueueTimer() {
-    if (m_hWnd)
+void CMyMainWnd::schedulePump() {
+    if (!m_hWnd || m_pumpPosted)
+        return;
+    // A timer would wait 10 to 16 ms for every finished command; a posted message runs next.
+    if (PostMessageA(m_hWnd, WM_QUEUE_PUMP, m_pumpTicket, 0))
+        m_pumpPosted = true;
+    else
         SetTimer(m_hWnd, IDT_QUEUE, 1, nullptr);
+}
+
+void CMyMainWnd::postCommand(int id) {
+    PostMessageA(m_hWnd, WM_COMMAND, static_cast<WPARAM>(id), 0);
+    if (m_pumpPosted) {
+        ++m_pumpTicket;
+        m_pumpPosted = false;
+        schedulePump();
+    }
 }
 
 void CMyMainWnd::updateTitle() {

@@ -18,7 +18,7 @@ void CMyMainWnd::trace(const CString& text, int level) {
     setStatus(status);
     m_traceBar.addLine(text, level);
     // The queue moves on from here: every state change is traced.
-    setQueueTimer();
+    schedulePump();
 }
 
 bool CMyMainWnd::notify(const CString& text, int event, CString& reply) {
@@ -34,7 +34,7 @@ bool CMyMainWnd::notify(const CString& text, int event, CString& reply) {
         m_bConnected = text == "Y";
         if (m_bConnected) {
             m_queue.submit("PWD", "", "");
-            setQueueTimer();
+            schedulePump();
         }
         return true;
     default: return true; // the panes' events come with the panes
@@ -52,13 +52,13 @@ bool CMyMainWnd::onConnectionError(const CString& text, CString& reply) {
             m_queue.retireCurrent();
             m_queue.saveStack();
         }
-        PostMessageA(m_hWnd, WM_COMMAND, ID_RESUME, 0);
+        postCommand(ID_RESUME);
     } else {
         m_remotePath = "";
         if (current)
             current->setState(CMD_FINISHED);
         reply = "N";
-        PostMessageA(m_hWnd, WM_COMMAND, ID_ABORT, 0);
+        postCommand(ID_ABORT);
     }
     return true;
 }
@@ -69,7 +69,7 @@ bool CMyMainWnd::onServerError(const CString& text, CString& reply) {
     CString message = "The Ftp Servere Responded with the error\n\n\t" + text + "\nwhilst " +
                       reply + "\n\n\tDo you want to continue?";
     if (MessageBoxA(m_hWnd, message.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        PostMessageA(m_hWnd, WM_COMMAND, ID_ABORT, 0);
+        postCommand(ID_ABORT);
         reply = "Y";
     }
     return true;

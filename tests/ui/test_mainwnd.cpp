@@ -41,14 +41,15 @@ protected:
         SetPrefString("USERPREFS/Local", "USER", server.user().c_str());
         SetPrefString("USERPREFS/Local", "WORD", server.password().c_str());
     }
-    std::vector<CString> traceRows() const {
+    std::vector<CString> traceRows() {
+        window.m_traceBar.flush(); // the lines of the last moments may still be gathered
         std::vector<CString> rows;
         const CBaseList& list = window.m_traceBar.m_list;
         for (int i = list.getItemCount() - 1; i >= 0; --i) // oldest first
             rows.push_back(list.getItemText(i, 0));
         return rows;
     }
-    bool traceHas(const char* prefix) const {
+    bool traceHas(const char* prefix) {
         for (const CString& row : traceRows()) {
             if (row.rfind(prefix, 0) == 0)
                 return true;

@@ -21,19 +21,17 @@ protected:
         bar.move(0, 250, 800, 150);
         PumpPending();
     }
-    std::vector<CString> rows() const {
+    std::vector<CString> rows() {
+        bar.flush();
         std::vector<CString> out;
         for (int row = 0; row < bar.m_list.getItemCount(); ++row)
             out.push_back(bar.m_list.getItemText(row, 0));
         return out;
     }
-    // Wine repaints a visible list's scroll bar at every insertion (about 12 ms a row), so
-    // long fills run with the list hidden; the rule under test does not depend on it.
     void fill(int count) {
-        ShowWindow(bar.m_list.window(), SW_HIDE);
         for (int i = 0; i < count; ++i)
             bar.addLine(FormatString("line %d", i), 2);
-        ShowWindow(bar.m_list.window(), SW_SHOW);
+        bar.flush();
     }
 
     HostWindow host{800, 400};
@@ -73,9 +71,25 @@ TEST_F(TraceBarTest, AFullListIsEmptiedBeforeTheNextLineEvenAHiddenOne) {
     bar.clear();
     fill(CTraceBar::kMaxRows);
     bar.addLine("socket event", 9);
-    EXPECT_EQ(0, bar.m_list.getItemCount());
+    EXPECT_EQ(0u, rows().size());
     bar.addLine("not yet full", 9);
-    EXPECT_EQ(0, bar.m_list.getItemCount());
+    EXPECT_EQ(0u, rows().size());
+}
+
+TEST_F(TraceBarTest, ABurstEmptiesTheListExactlyWhereSingleLinesWould) {
+    // 5000 lines in one go, some hidden: the list empties whenever a line finds 1001 rows,
+    // so only the last stretch stays.
+    for (int i = 0; i < 5000; ++i)
+        bar.addLine(FormatString("line %d", i), i % 1000 == 500 ? 9 : 2);
+    std::vector<CString> shown = rows();
+    // Shown: 0..999 but 500 (999 rows), then 1000 and 1001 (1001 rows); 1002 empties; the
+    // next 1001 shown lines are 1002..2003 less 1500; 2004 empties; 2004..3005 less 2500;
+    // 3006 empties; 3006..4007 less 3500; 4008 empties; 4008..4999 less 4500 remain.
+    ASSERT_EQ(991u, shown.size());
+    EXPECT_EQ("line 4999", shown.front());
+    EXPECT_EQ("line 4008", shown.back());
+    EXPECT_EQ("line 4501", shown[4999 - 4501]);
+    EXPECT_EQ("line 4499", shown[4999 - 4501 + 1]);
 }
 
 TEST_F(TraceBarTest, PartsSitInTheContainer) {
@@ -129,6 +143,7 @@ TEST_F(TraceBarTest, ClearFromTheContextMenuReachesTheOwner) {
 TEST_F(TraceBarTest, HeaderClickOnLinesWithoutRecordsKeepsThemAll) {
     bar.addLine("first", 1);
     bar.addLine("second", 1);
+    bar.flush();
     HWND header = reinterpret_cast<HWND>(SendMessageA(bar.m_list.window(), LVM_GETHEADER, 0, 0));
     Click(header, 20, 5);
     EXPECT_EQ(2, bar.m_list.getItemCount());

@@ -40,6 +40,7 @@ constexpr ULONGLONG kLogOnTimeoutMs = 30 * 1000;
 
 ULONGLONG g_deadline = 0;
 const char* g_what = "";
+const CMyMainWnd* g_window = nullptr;
 
 double cpuSeconds() {
     FILETIME created, exited, kernel, user;
@@ -67,7 +68,17 @@ LARGE_INTEGER now() {
 // would otherwise wait for a user who is not there.
 VOID CALLBACK checkDeadline(HWND, UINT, UINT_PTR, DWORD) {
     if (GetTickCount64() > g_deadline) {
-        printf("error %s: timed out\n", g_what);
+        // Where the window stood, and the newest lines of its trace list.
+        const CCommand* current = g_window->m_queue.currentCommand();
+        printf("error %s: timed out (connected %d, remote folder \"%s\", %s in state %d, "
+               "%ld pending)\n",
+               g_what, g_window->m_bConnected ? 1 : 0, g_window->m_remotePath.c_str(),
+               current ? current->getName().c_str() : "no command",
+               current ? current->getState() : -1,
+               static_cast<long>(g_window->m_queue.pendingCount()));
+        const CBaseList& list = g_window->m_traceBar.m_list;
+        for (int row = 0; row < list.getItemCount() && row < 20; ++row)
+            printf("  %s\n", list.getItemText(row, 0).c_str());
         ExitProcess(1);
     }
 }
@@ -166,6 +177,7 @@ int main(int argc, char** argv) {
     RegisterPrefSection("Section1");
     CMyMainWnd::registerWindowClass(instance);
     static CMyMainWnd window;
+    g_window = &window;
     if (!window.create(instance, SW_SHOW)) {
         printf("error window: not created\n");
         return 1;

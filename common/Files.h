@@ -27,6 +27,10 @@ struct FileStamp {
 };
 bool Stamp(const CString& path, FileStamp& out);
 bool Remove(const CString& path);
+// The user's read-only mark (Windows attribute; elsewhere: no write permission for anyone).
+// Renaming over such a file would succeed on POSIX and under Wine, so callers ask first.
+bool IsReadOnly(const CString& path);
+bool SetReadOnly(const CString& path, bool readOnly);
 // Renames within one folder, replacing an existing target in one step.
 bool RenameReplace(const CString& from, const CString& to);
 bool CreateFolder(const CString& path);

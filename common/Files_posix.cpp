@@ -38,6 +38,20 @@ bool Stamp(const CString& path, FileStamp& out) {
 
 bool Remove(const CString& path) { return unlink(path.c_str()) == 0; }
 
+bool IsReadOnly(const CString& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool SetReadOnly(const CString& path, bool readOnly) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    mode_t mode = st.st_mode & 07777;
+    mode = readOnly ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    return chmod(path.c_str(), mode) == 0;
+}
+
 bool RenameReplace(const CString& from, const CString& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }

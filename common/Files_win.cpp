@@ -39,6 +39,20 @@ bool Stamp(const CString& path, FileStamp& out) {
 
 bool Remove(const CString& path) { return DeleteFileA(path.c_str()) != 0; }
 
+bool IsReadOnly(const CString& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool SetReadOnly(const CString& path, bool readOnly) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    attributes = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY)
+                          : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    return SetFileAttributesA(path.c_str(), attributes) != 0;
+}
+
 bool RenameReplace(const CString& from, const CString& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }

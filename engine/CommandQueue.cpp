@@ -164,6 +164,14 @@ void CCommandQueue::saveStack() {
         CommandRecord record = recordOf(*unfinished);
         DebugOutput(FormatString(" CURRENT %s , %s , %s \n", record.name.c_str(),
                                  record.arg1.c_str(), record.arg2.c_str()));
+        // The TYPE I that ran before it is gone with the connection, and the new log-on
+        // leaves the server in its default mode: ASCII would refuse the restart or bend the
+        // bytes.
+        if (record.name == "RETR" || record.name == "STOR") {
+            CommandRecord binary{"TYPE", "I", "", 0};
+            debugRecord(binary);
+            m_saved.push_back(binary);
+        }
         m_saved.push_back(record);
         if (unfinished == m_pPrevious) {
             DestroyCommand(m_pPrevious);

@@ -21,7 +21,7 @@ static bool passiveMode() {
     return GetPrefString(section.c_str(), "PASV", "N") != "N";
 }
 
-void setupDataChannel(CCommand& owner) {
+bool setupDataChannel(CCommand& owner) {
     // A data connection left from an earlier transfer (a server may close it only after its
     // error reply) must not deliver its late end to this owner, nor close this owner's
     // listener with it.
@@ -32,17 +32,25 @@ void setupDataChannel(CCommand& owner) {
         GetControlSocket().m_pCommand = &pasv;
         pasv.CCommand::execute("", "");
         owner.setState(CMD_STARTED);
-        return;
+        return true;
     }
     CFtpDataServerManager& listener = GetDataListener();
     listener.Close();
     listener.m_pCommand = &owner;
-    listener.StartListening();
     sockaddr_in listening, local;
-    int length = sizeof listening;
-    listener.GetSockName(reinterpret_cast<sockaddr*>(&listening), &length);
-    length = sizeof local;
-    GetControlSocket().GetSockName(reinterpret_cast<sockaddr*>(&local), &length);
+    int listeningLength = sizeof listening, localLength = sizeof local;
+    // Without a listener and both addresses there is nothing true to announce.
+    if (!listener.StartListening() ||
+        !listener.GetSockName(reinterpret_cast<sockaddr*>(&listening), &listeningLength) ||
+        !GetControlSocket().GetSockName(reinterpret_cast<sockaddr*>(&local), &localLength) ||
+        local.sin_family != AF_INET) {
+        const int error = WSAGetLastError();
+        listener.Close();
+        owner.reportError(FormatString("Cannot open a data connection: no listening socket "
+                                       "(error %d)",
+                                       error));
+        return false;
+    }
     const unsigned char* a = reinterpret_cast<const unsigned char*>(&local.sin_addr);
     const unsigned port = ntohs(listening.sin_port);
     CString argument = FormatString("%d,%d,%d,%d,%d,%d", a[0], a[1], a[2], a[3],
@@ -50,6 +58,7 @@ void setupDataChannel(CCommand& owner) {
     ControllerTrace("PORT addr" + argument, TRACE_PORT);
     GetControlSocket().SendCommand("PORT " + argument, &owner);
     owner.setState(CMD_STARTED);
+    return true;
 }
 
 // Six numbers separated by commas (blanks allowed around them), starting at text[from].
@@ -166,7 +175,7 @@ bool CPORTCommand::execute(const CString& arg1, const CString& arg2) {
     m_strArg2 = arg2;
     m_strStatus = "Setting up data channel to Server";
     m_nStep = 0;
-    setupDataChannel(*this);
+    setupDataChannel(*this); // a failure has been reported and has finished this command
     return true;
 }
 

@@ -6,7 +6,9 @@
 // exchange is through.
 #include "engine/Command.h"
 
-void setupDataChannel(CCommand& owner);
+// False when no data channel could be offered: the failure has been reported and the owner
+// has finished.
+bool setupDataChannel(CCommand& owner);
 
 // The one passive-mode command, created on first use and reused for every passive exchange.
 class CPASVCommand : public CCommand {

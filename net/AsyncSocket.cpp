@@ -28,6 +28,18 @@ bool ResolveIpv4(const CString& host, unsigned port, sockaddr_in& address) {
     return true;
 }
 
+bool CAsyncSocket::Accept(CAsyncSocket& connected, sockaddr* address, int* addressLength) {
+    SOCKET accepted = AcceptSocket(address, addressLength);
+    if (accepted == INVALID_SOCKET) {
+        int error = WSAGetLastError();
+        connected.Close();
+        WSASetLastError(error);
+        return false;
+    }
+    connected.Adopt(accepted);
+    return true;
+}
+
 void CAsyncSocket::OnReceive(int) {}
 void CAsyncSocket::OnConnect(int) {}
 void CAsyncSocket::OnClose(int) {}

@@ -28,6 +28,12 @@ public:
     virtual int Send(const void* data, int length, int flags);
     virtual int Receive(void* buffer, int length, int flags);
     virtual bool Accept(CAsyncSocket& connected, sockaddr* address, int* addressLength);
+    // Accept in two halves, so a listener can look at the peer before it gives up the
+    // connection it holds: the raw accepted socket (INVALID_SOCKET on failure), then either
+    // Adopt (this object takes it over, closing what it held) or Discard.
+    SOCKET AcceptSocket(sockaddr* address, int* addressLength);
+    void Adopt(SOCKET accepted);
+    static void Discard(SOCKET accepted);
 
     // Opens an IPv4 socket and binds it (which makes it non-blocking with its own waiter).
     bool Create(unsigned port, int socketType, const char* address);

@@ -292,7 +292,7 @@ int CAsyncSocket::Receive(void* buffer, int length, int flags) {
     return static_cast<int>(n);
 }
 
-bool CAsyncSocket::Accept(CAsyncSocket& connected, sockaddr* address, int* addressLength) {
+SOCKET CAsyncSocket::AcceptSocket(sockaddr* address, int* addressLength) {
     socklen_t length = addressLength ? static_cast<socklen_t>(*addressLength) : 0;
     int fd = accept(m_hSocket, address, addressLength ? &length : nullptr);
     int error = errno;
@@ -301,17 +301,21 @@ bool CAsyncSocket::Accept(CAsyncSocket& connected, sockaddr* address, int* addre
         UpdateWaiter();
     }
     if (fd < 0) {
-        connected.Close();
         WSASetLastError(WinsockErrorFromErrno(error));
-        return false;
+        return INVALID_SOCKET;
     }
     if (addressLength)
         *addressLength = static_cast<int>(length);
-    connected.Close();
-    connected.m_hSocket = fd;
-    connected.AsyncSelect();
-    connected.m_phase = Phase::Connected;
-    connected.m_writeWanted = true; // an accepted connection can be written to at once
-    connected.UpdateWaiter();
-    return true;
+    return fd;
+}
+
+void CAsyncSocket::Discard(SOCKET accepted) { close(accepted); }
+
+void CAsyncSocket::Adopt(SOCKET accepted) {
+    Close();
+    m_hSocket = accepted;
+    AsyncSelect();
+    m_phase = Phase::Connected;
+    m_writeWanted = true; // an accepted connection can be written to at once
+    UpdateWaiter();
 }

@@ -127,16 +127,14 @@ int CAsyncSocket::Receive(void* buffer, int length, int flags) {
     return recv(m_hSocket, static_cast<char*>(buffer), length, flags);
 }
 
-bool CAsyncSocket::Accept(CAsyncSocket& connected, sockaddr* address, int* addressLength) {
-    SOCKET s = accept(m_hSocket, address, addressLength);
-    if (s == INVALID_SOCKET) {
-        int error = WSAGetLastError();
-        connected.Close();
-        WSASetLastError(error);
-        return false;
-    }
-    connected.Close();
-    connected.m_hSocket = s;
-    connected.AsyncSelect();
-    return true;
+SOCKET CAsyncSocket::AcceptSocket(sockaddr* address, int* addressLength) {
+    return accept(m_hSocket, address, addressLength);
+}
+
+void CAsyncSocket::Discard(SOCKET accepted) { closesocket(accepted); }
+
+void CAsyncSocket::Adopt(SOCKET accepted) {
+    Close();
+    m_hSocket = accepted;
+    AsyncSelect();
 }

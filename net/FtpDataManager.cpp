@@ -2,6 +2,7 @@
 
 #include "engine/CallBackController.h"
 #include "engine/Command.h"
+#include "net/FtpSocketControl.h"
 #include "net/TransferMeter.h"
 
 namespace {
@@ -76,8 +77,20 @@ bool CFtpDataServerManager::StartListening() {
 }
 
 void CFtpDataServerManager::OnAccept(int) {
-    CFtpDataManager& data = GetDataConnection();
-    data.Close();
+    sockaddr_in peer;
+    int length = sizeof peer;
+    SOCKET accepted = AcceptSocket(reinterpret_cast<sockaddr*>(&peer), &length);
+    if (accepted == INVALID_SOCKET)
+        return;
+    // Only the server may deliver the data: whoever else reaches the listener first would
+    // write into the file.
+    CString from = Ipv4Text(peer.sin_addr), server;
+    if (!GetControlSocket().GetPeerAddress(server) || from != server) {
+        Discard(accepted);
+        ControllerTrace("<<< Data connection from " + from + " refused: not the server " + server,
+                        TRACE_COMMAND);
+        return;
+    }
     ControllerTrace("<<< Data Manager Connected", TRACE_STATE);
-    Accept(data, nullptr, nullptr);
+    GetDataConnection().Adopt(accepted);
 }

@@ -4,6 +4,9 @@
 #include "engine/DataChannel.h"
 #include "net/FtpDataManager.h"
 #include "net/TransferMeter.h"
+#include "transfer/RetrCommand.h"
+
+#include <algorithm>
 
 namespace {
 constexpr int64_t kRestartMargin = 10000;
@@ -41,11 +44,42 @@ bool CSTORCommand::execute(const CString& localPath, const CString& remoteFolder
                           static_cast<long long>(m_nSent)));
         return true;
     }
-    setupDataChannel(*this);
+    if (m_nSent <= 0) {
+        startTransfer();
+        return true;
+    }
+    m_restart = Restart::AskingSize;
+    sendCommandLine("SIZE", m_strRemoteFolder + "/" + m_strFileName, "");
+    setState(CMD_STARTED);
+    return true;
+}
+
+void CSTORCommand::onSizeReply(const CString& line) {
+    const int64_t held = ReplyKey(line) == "213" ? SizeInReply(line) : -1;
+    const int64_t restart = held < 0 ? 0 : std::min(held, m_nSent);
+    if (restart != m_nSent)
+        ControllerTrace(FormatString("<<< The server holds %lld bytes of %s: sending from byte %lld",
+                                     static_cast<long long>(held), m_strFileName.c_str(),
+                                     static_cast<long long>(restart)),
+                        TRACE_DETAIL);
+    m_nSent = restart;
+    startTransfer();
+}
+
+void CSTORCommand::startTransfer() {
+    if (!setupDataChannel(*this))
+        return;
+    m_restart = m_nSent > 0 ? Restart::AskingRest : Restart::None;
     if (m_nSent > 0)
         sendCommandLine("REST", FormatString("%lld", static_cast<long long>(m_nSent)), "");
     setState(CMD_STARTED);
-    return true;
+}
+
+void CSTORCommand::sendStorWhenReady() {
+    if (!m_bChannelReady || m_restart == Restart::AskingRest || m_restart == Restart::AskingSize)
+        return;
+    m_nStep = 1;
+    sendCommandLine("STOR", m_strRemoteFolder + "/" + m_strFileName, "");
 }
 
 int64_t CSTORCommand::getOption() { return m_nSent - kRestartMargin; }
@@ -56,15 +90,27 @@ void CSTORCommand::setOption(int64_t option) {
 }
 
 bool CSTORCommand::onReply(const CString& line) {
+    const CString key = ReplyKey(line);
+    if (m_restart == Restart::AskingSize && key.GetLength() == 3 && key != "421") {
+        ControllerTrace(line, TRACE_PROTOCOL); // no size is no error: the whole file goes
+        onSizeReply(line);
+        return true;
+    }
+    if (m_nState == CMD_STARTED && key.GetLength() == 3 && (key[0] == '4' || key[0] == '5')) {
+        // Nothing more goes out, and no data connection is left for the server to wait on
+        // while the error box is open.
+        m_file.Close();
+        closeDataSide();
+    }
     CCommand::onReply(line);
     if (m_nState == CMD_ERROR || m_nState == CMD_FINISHED)
         return false;
-    const CString key = ReplyKey(line);
     if (m_nStep == 0) {
-        if (key == "200") {
-            m_nStep = 1;
-            sendCommandLine("STOR", m_strRemoteFolder + "/" + m_strFileName, "");
-        }
+        if (key == "200")
+            m_bChannelReady = true;
+        else if (key == "350" && m_restart == Restart::AskingRest)
+            m_restart = Restart::Granted;
+        sendStorWhenReady();
     } else if (m_nStep == 1 && key.GetLength() == 3 && key[0] == '1') {
         // 125 or 150: the server knows what the data connection is for. If the connection
         // could take data before that, it said so only once and will not say it again.
@@ -76,10 +122,12 @@ bool CSTORCommand::onReply(const CString& line) {
         if (!m_bHandedOver) {
             // The server took an early end of the data for the end of the file.
             CString cause = m_nBrokenError > 0 ? FormatString(" (error %d)", m_nBrokenError) : "";
-            reportError(FormatString("Upload failed: the data connection for %s ended after "
-                                     "%lld bytes%s; the server holds an incomplete file",
-                                     m_strFileName.c_str(), static_cast<long long>(m_nSent),
-                                     cause.c_str()));
+            reportError(!m_strBroken.empty()
+                            ? m_strBroken
+                            : FormatString("Upload failed: the data connection for %s ended after "
+                                           "%lld bytes%s; the server holds an incomplete file",
+                                           m_strFileName.c_str(), static_cast<long long>(m_nSent),
+                                           cause.c_str()));
             return true;
         }
         setState(CMD_FINISHED);
@@ -104,7 +152,7 @@ bool CSTORCommand::start() {
     const int64_t size = m_file.IsOpen() ? m_file.Size() : -1;
     m_strTotalK = FormatString("%lld", static_cast<long long>(size < 0 ? 0 : size / 1000));
     // The file may have changed since the command started.
-    if (size < 0 || m_nSent > size || !m_file.Seek(m_nSent > 0 ? m_nSent : 0)) {
+    if (size < 0 || m_nSent > size || (m_nSent > 0 && !m_file.Seek(m_nSent))) {
         fail(FormatString("Upload stopped: cannot read %s/%s from byte %lld",
                           m_strLocalFolder.c_str(), m_strFileName.c_str(),
                           static_cast<long long>(m_nSent)));
@@ -137,11 +185,15 @@ bool CSTORCommand::onSendReady() {
             m_nOffset = 0;
             int n = m_file.Read(m_buffer, kUploadBlock);
             if (n < 0) {
-                fail("Upload stopped: cannot read " + m_strLocalFolder + "/" + m_strFileName);
+                broken(0, FormatString("Upload failed: cannot read %s/%s after %lld bytes; the "
+                                       "server holds an incomplete file",
+                                       m_strLocalFolder.c_str(), m_strFileName.c_str(),
+                                       static_cast<long long>(m_nSent)));
                 return true;
             }
             m_nPending = n;
-            m_bEnd = n < kUploadBlock;
+            // A read may return less than asked long before the end (pipes, network drives).
+            m_bEnd = n == 0;
         }
         int sent = data.Send(m_buffer + m_nOffset, m_nPending, 0);
         if (sent == SOCKET_ERROR) {
@@ -191,10 +243,13 @@ void CSTORCommand::finish() {
 
 // Finishing here would leave the server's coming error reply to whatever command runs next,
 // and a missing reply would pass for success: the reply to STOR decides (onReply).
-void CSTORCommand::broken(int error) {
+void CSTORCommand::broken(int error, const CString& why) {
     m_nBrokenError = error;
-    ControllerTrace(FormatString("Error Writing File %s/%s code %ld >>>", m_strLocalFolder.c_str(),
-                                 m_strFileName.c_str(), static_cast<long>(error)),
+    m_strBroken = why;
+    ControllerTrace(why.empty() ? FormatString("Error Writing File %s/%s code %ld >>>",
+                                               m_strLocalFolder.c_str(), m_strFileName.c_str(),
+                                               static_cast<long>(error))
+                                : "<<< " + why,
                     TRACE_COMMAND);
     m_file.Close();
     closeDataSide();

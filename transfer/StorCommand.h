@@ -3,10 +3,14 @@
 // and pushed into the data connection whenever it can take more, until it would block; bytes
 // it did not take are read again from the file next time. When the whole file is handed over
 // the data connection is closed and the server's 226 completes the command. A restored upload
-// restarts 10000 bytes before the point it had reached, with REST. An upload whose data
+// carries a restart point 10000 bytes before the point it had reached; since the bytes our
+// side counted as sent may never have reached the server, it first asks for the server's size
+// (SIZE) and restarts at the smaller of the two, with REST, sending STOR only once the server
+// has granted the restart; a server that will not tell its size gets the whole file. Only a
+// read that returns nothing ends the file. An upload whose data
 // connection failed before the whole file was handed over is a failure whatever the server
 // answers; the command waits for that answer, so the next command gets its own replies.
-// Steps: 0 until the data channel is ready, 1 after STOR has been sent, 2 once the server has
+// Steps: 0 until the data channel is ready (and a restart granted), 1 after STOR has been sent, 2 once the server has
 // answered it with 125 or 150; the file goes out only then.
 #include "common/Files.h"
 #include "engine/Command.h"
@@ -33,10 +37,15 @@ public:
     CString fileName() const { return m_strFileName; }
 
 private:
+    enum class Restart { None, AskingSize, AskingRest, Granted };
+
+    void onSizeReply(const CString& line);
+    void startTransfer();
+    void sendStorWhenReady();
     bool start();
     void reportProgress();
     void finish();
-    void broken(int error);
+    void broken(int error, const CString& why = "");
     void fail(const CString& text);
 
     CString m_strFileName;
@@ -47,6 +56,9 @@ private:
     bool m_bEnd = false;        // the file has been read to its end
     bool m_bHandedOver = false; // every byte went into the data connection, which we closed
     int m_nBrokenError = -1;    // the data connection failed mid-file (error, 0 for a close)
+    CString m_strBroken;        // what broke it, when it was our side (a failed read)
+    Restart m_restart = Restart::None;
+    bool m_bChannelReady = false;
     files::CLocalFile m_file;
     int64_t m_nSent = 0; // counted from the start of the file; a restart offset counts as sent
     int m_nPending = 0;  // read from the file, not yet sent

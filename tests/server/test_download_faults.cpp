@@ -5,7 +5,13 @@
 
 #include "common/Files.h"
 #include "engine/Command.h"
+#include "net/FtpDataManager.h"
 #include "net/UiLoop.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 using namespace testing_support;
 using namespace transfer_test;
@@ -14,6 +20,15 @@ namespace {
 
 class DownloadFaultTest : public FakeServerTest {
 protected:
+    // The dialogue after the log-on, with the PORT address (new each time) left out.
+    std::string dialogue() {
+        std::string all = transcript();
+        for (size_t at = all.find("PORT "); at != std::string::npos; at = all.find("PORT ", at))
+            all.erase(at + 4, all.find('\n', at) - at - 4);
+        return all;
+    }
+    std::string channelLine() const { return passive() ? "PASV\n" : "PORT\n"; }
+    std::string binary() const { return "expect TYPE I\nreply 200 binary\n"; }
     CString part() const { return local.file("f.bin.TarnwickPart"); }
     CString target() const { return local.file("f.bin"); }
     // The script of one download that breaks after `sent` bytes in the way `breaking` says,
@@ -21,7 +36,8 @@ protected:
     std::string breakThenResume(int sent, const std::string& breaking, int size) const {
         return "expect TYPE I\nreply 200 binary\n" + dataChannel() +
                "expect RETR /f.bin\nreply 150 sending\n" + FormatString("dpattern %d\n", sent) +
-               breaking + "expect TYPE I\nreply 200 binary\n" + dataChannel() +
+               breaking + "expect TYPE I\nreply 200 binary\n" +
+               FormatString("expect SIZE /f.bin\nreply 213 %d\n", size) + dataChannel() +
                FormatString("expect REST %d\nreply 350 restarting\n", sent) +
                "expect RETR /f.bin\nreply 150 sending\n" +
                FormatString("dpattern %d rest\ndclose\nreply 226 done\n", size - sent);
@@ -113,22 +129,6 @@ TEST_P(DownloadFaultTest, ADataEndWithoutACompletionReplyIsNotAFinishedFile) {
     EXPECT_FALSE(files::Exists(target()));
 }
 
-TEST_P(DownloadFaultTest, ARestartFromAPartialFileAppendsToIt) {
-    ASSERT_TRUE(WriteFile(part(), rig::PatternBytes(0, 1500)));
-    ASSERT_TRUE(start("expect TYPE I\nreply 200 binary\n" + dataChannel() +
-                      "expect REST 1500\nreply 350 restarting\n"
-                      "expect RETR /f.bin\nreply 150 sending\n"
-                      "dpattern 100 rest\npause 300\ndpattern 19900 1600\ndclose\n"
-                      "reply 226 done\n"));
-    download("/f.bin", localFolder());
-    ASSERT_TRUE(runToIdle());
-    EXPECT_TRUE(errors().empty());
-    EXPECT_TRUE(ReadFile(target()) == rig::PatternBytes(0, 21500));
-    ASSERT_FALSE(progress().empty());
-    EXPECT_EQ(progress().front().Left(2), "1 ") << progress().front();
-    EXPECT_EQ(transcript().find("* error"), std::string::npos) << transcript();
-}
-
 // A server may end the data connection of a failed transfer only after the next transfer has
 // begun. That late end belongs to the old connection: it must not count as the end of the
 // new file, which would make a completion reply arriving before the new data ends finish a
@@ -154,6 +154,153 @@ TEST_P(DownloadFaultTest, TheLateEndOfAnEarlierDataConnectionDoesNotEndTheNextFi
     EXPECT_EQ(transcript().find("* error"), std::string::npos) << transcript();
 }
 
+// A refused restart: neither RETR nor STOR goes out, nothing is written, and no data
+// connection is left for the server to wait on.
+TEST_P(DownloadFaultTest, ARefusedRestartSendsNeitherRetrNorStor) {
+    ASSERT_TRUE(WriteFile(part(), rig::PatternBytes(0, 4000)));
+    ASSERT_TRUE(WriteFile(local.file("u.bin"), RandomBytes(40000, 8)));
+    const std::string refused = dataChannel() + "expect REST *\nreply 501 no restart here\n";
+    ASSERT_TRUE(start(binary() + "expect SIZE /f.bin\nreply 213 9000\n" + refused +
+                      "expect SIZE /u.bin\nreply 213 20000\n" + refused + binary()));
+    download("/f.bin", localFolder());
+    ASSERT_TRUE(runToIdle());
+    ASSERT_TRUE(queue.start("STOR", local.file("u.bin"), "", 30000)); // restored
+    queue.submit("TYPE", "I", "");
+    ASSERT_TRUE(runToIdle());
+    EXPECT_EQ(errors(), std::vector<CString>(2, "501 no restart here\r\n"));
+    EXPECT_TRUE(ReadFile(part()) == rig::PatternBytes(0, 4000));
+    EXPECT_FALSE(GetDataConnection().IsOpen() || GetDataListener().IsOpen());
+    EXPECT_EQ(dialogue(), "TYPE I\nSIZE /f.bin\n" + channelLine() + "REST 4000\nSIZE /u.bin\n" +
+                              channelLine() + "REST 20000\nTYPE I\n* client closed\n");
+}
+
+// Where the server tells the size, a file of another size is not complete: one cut short
+// (the 150 named 60000 bytes), and a stale partial file larger than the file, which starts
+// again from 0 instead of being renamed into place.
+TEST_P(DownloadFaultTest, AShortOrStaleFileIsNotTakenAsComplete) {
+    ASSERT_TRUE(WriteFile(target(), "the old f.bin"));
+    ASSERT_TRUE(WriteFile(local.file("g.bin.TarnwickPart"), rig::PatternBytes(0, 70000)));
+    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\n"
+                      "reply 150 Opening BINARY mode data connection for /f.bin (60000 bytes).\n"
+                      "dpattern 30000\ndclose\nreply 226 done\n" +
+                      binary() + "expect SIZE /g.bin\nreply 213 60000\n" + dataChannel() +
+                      "expect RETR /g.bin\nreply 150 sending\ndpattern 60000\ndclose\n"
+                      "reply 226 done\n"));
+    download("/f.bin", localFolder());
+    download("/g.bin", localFolder());
+    ASSERT_TRUE(runToIdle());
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_EQ(errors()[0], "Download incomplete: /f.bin arrived with 30000 of its 60000 bytes; "
+                           "they are kept in " + part());
+    EXPECT_TRUE(ReadFile(part()) == rig::PatternBytes(0, 30000));
+    EXPECT_EQ(ReadFile(target()), "the old f.bin");
+    EXPECT_TRUE(ReadFile(local.file("g.bin")) == rig::PatternBytes(0, 60000));
+    EXPECT_FALSE(files::Exists(local.file("g.bin.TarnwickPart")));
+    EXPECT_EQ(dialogue().find("REST"), std::string::npos);
+}
+
+// Windows would store these under another name (over an existing file) or hand them to a
+// device; no build writes them, and nothing is asked of the server.
+TEST_P(DownloadFaultTest, NamesWindowsCannotStoreAreRefusedBeforeAnythingIsWritten) {
+    ASSERT_TRUE(WriteFile(local.file("x.txt"), "mine"));
+    ASSERT_TRUE(WriteFile(local.file("trailing"), "mine too"));
+    const std::vector<std::string> before = Listing(local.path());
+    const char* names[] = {"/x.txt.", "/trailing. ", "/NUL", "/d/com1.txt", "/a*b", "/q?", "/p|q"};
+    std::string script, expected;
+    for (size_t i = 0; i < 7; ++i) {
+        script += binary();
+        expected += "TYPE I\n";
+    }
+    ASSERT_TRUE(start(script));
+    for (const char* name : names)
+        download(name, localFolder());
+    ASSERT_TRUE(runToIdle());
+    ASSERT_EQ(errors().size(), 7u);
+    for (const CString& error : errors())
+        EXPECT_EQ(error.Left(24), "Not downloaded: the name") << error;
+    EXPECT_EQ(Listing(local.path()), before);
+    EXPECT_EQ(dialogue(), expected + "* client closed\n");
+}
+
+// A failed download leaves no empty partial file; a read-only target is not replaced (the
+// partial file keeps the bytes) and the message says so.
+TEST_P(DownloadFaultTest, AFailedDownloadLeavesNoEmptyPartialAndAReadOnlyTargetStays) {
+    ASSERT_TRUE(WriteFile(target(), "keep me"));
+    ASSERT_TRUE(files::SetReadOnly(target(), true));
+    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /gone.bin\nreply 550 no such file\n" +
+                      binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
+                                                 "dpattern 5000\ndclose\nreply 226 done\n"));
+    download("/gone.bin", localFolder());
+    download("/f.bin", localFolder());
+    ASSERT_TRUE(runToIdle());
+    EXPECT_EQ(errors(), (std::vector<CString>{"550 no such file\r\n",
+                                              "Download complete, but " + target() +
+                                                  " is read-only and was not replaced; the file "
+                                                  "is in " + part()}));
+    EXPECT_EQ(Listing(local.path()),
+              (std::vector<std::string>{"f.bin 7", "f.bin.TarnwickPart 5000"}));
+    EXPECT_TRUE(files::SetReadOnly(target(), false));
+}
+
+// The connection breaks mid-file and the user answers Retry: after the new log-on the
+// download runs in binary mode again (the server's default may refuse REST) and resumes.
+TEST_P(DownloadFaultTest, ARetriedDownloadRunsInBinaryModeAndResumes) {
+    controller.retryAfterConnectionError = true;
+    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
+                      "dpattern 25000\npause 300\ndreset\nreset\naccept\nreply 220 again\n"
+                      "expect USER *\nreply 331 password\nexpect PASS *\nreply 230 logged on\n"
+                      "expect PWD\nreply 257 \"/\" is current\n" +
+                      binary() + "expect SIZE /f.bin\nreply 213 60000\n" + dataChannel() +
+                      "expect REST 25000\nreply 350 restarting\nexpect RETR /f.bin\n"
+                      "reply 150 sending\ndpattern 35000 rest\ndclose\nreply 226 done\n"
+                      "expect PWD\nreply 257 \"/\" is current\n"));
+    download("/f.bin", localFolder());
+    ASSERT_TRUE(WaitFor([this] { return controller.count(EV_CONNECT_FAILED) == 1; }));
+    ASSERT_TRUE(runToIdle());
+    EXPECT_TRUE(errors().empty()) << errors()[0];
+    EXPECT_TRUE(ReadFile(target()) == rig::PatternBytes(0, 60000));
+    EXPECT_EQ(dialogue().find("* error"), std::string::npos) << dialogue();
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, DownloadFaultTest, ::testing::Bool(), ModeName);
+
+// Active mode: the listener is open to anyone who can reach it.
+class ActiveDataTest : public DownloadFaultTest {};
+
+TEST_P(ActiveDataTest, ADataConnectionFromAnotherHostIsRefused) {
+    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
+                      "dopen 127.0.0.2\ndsend INJECTED\npause 300\ndopen\ndpattern 20000\n"
+                      "dclose\nreply 226 done\n"));
+    download("/f.bin", localFolder());
+    ASSERT_TRUE(runToIdle());
+    EXPECT_TRUE(errors().empty()) << errors()[0];
+    EXPECT_TRUE(ReadFile(target()) == rig::PatternBytes(0, 20000));
+    EXPECT_TRUE(controller.traced("<<< Data connection from 127.0.0.2 refused: not the server "
+                                  "127.0.0.1"));
+}
+
+#ifndef _WIN32
+// With no descriptor left for a listener there is no address to announce: no PORT goes out,
+// the failure is reported and the queue goes on.
+TEST_P(ActiveDataTest, AListenerThatCannotBeOpenedSendsNoPort) {
+    ASSERT_TRUE(start(binary()));
+    rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    const int lowestFree = dup(0);
+    close(lowestFree);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    queue.submit("PORT", "", "");
+    setrlimit(RLIMIT_NOFILE, &old);
+    queue.submit("TYPE", "I", "");
+    ASSERT_TRUE(runToIdle());
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_EQ(errors()[0].Left(53), "Cannot open a data connection: no listening socket (e");
+    EXPECT_EQ(dialogue(), "TYPE I\n* client closed\n");
+}
+#endif
+
+INSTANTIATE_TEST_SUITE_P(Modes, ActiveDataTest, ::testing::Values(false), ModeName);
 
 } // namespace

@@ -19,7 +19,7 @@ CHUNK = 65536
 DATA_COMMANDS = {"dopen", "dsend", "dpattern", "drecv", "dclose", "dreset"}
 ARITY = {  # command: (fewest, most) words after it; None = free text
     "reply": None, "send": None, "pasv": None, "expect": (1, 99), "pause": (1, 1),
-    "idle": (0, 1), "close": (0, 0), "reset": (0, 0), "accept": (0, 0), "dopen": (0, 0),
+    "idle": (0, 1), "close": (0, 0), "reset": (0, 0), "accept": (0, 0), "dopen": (0, 1),
     "dsend": None, "dpattern": (1, 2), "drecv": (0, 2), "dclose": (0, 0), "dreset": (0, 0),
     "set": (2, 2),
 }
@@ -208,8 +208,16 @@ class Fake:
             text = text.replace(key, value)
         self.send(text.encode("latin-1") + b"\r\n")
 
-    def dopen(self):
-        if self.data_listener:
+    def dopen(self, source=None):
+        if source:  # active mode from another loopback address: a third party
+            conn = self.new_socket()
+            conn.bind((source, 0))
+            conn.settimeout(self.timeout)
+            try:
+                conn.connect(self.port_target)
+            except OSError as e:
+                self.fail(f"data connect from {source} failed: {e}")
+        elif self.data_listener:
             self.data_listener.settimeout(self.timeout)
             try:
                 conn, _ = self.data_listener.accept()
@@ -288,7 +296,7 @@ class Fake:
         elif verb == "pasv":
             self.pasv(arg)
         elif verb == "dopen":
-            self.dopen()
+            self.dopen(words[0] if words else None)
         elif verb == "dsend":
             self.dsend([unescape(arg)])
         elif verb == "dpattern":

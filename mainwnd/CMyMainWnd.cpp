@@ -175,6 +175,7 @@ LRESULT CMyMainWnd::onNotifyMessage(NMHDR* header) {
 
 void CMyMainWnd::createChildren() {
     m_hStatus = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "Started", m_hWnd, IDC_STATUSBAR);
+    m_statusText = "Started";
     m_traceBar.create(this);
     m_toolBar.create(this, CCS_TOP);
     layout();
@@ -199,8 +200,12 @@ void CMyMainWnd::layout() {
 }
 
 void CMyMainWnd::setStatus(const CString& text) {
-    if (m_hStatus)
-        SendMessageA(m_hStatus, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    // Every trace line sets the status, mostly to what it shows already; each setting
+    // repaints the bar.
+    if (!m_hStatus || text == m_statusText)
+        return;
+    m_statusText = text;
+    SendMessageA(m_hStatus, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void CMyMainWnd::schedulePump() {

@@ -42,6 +42,7 @@ public:
     HIMAGELIST m_hSmallImages = nullptr;
     HINSTANCE m_hInstance = nullptr;
     HWND m_hStatus = nullptr;
+    CString m_statusText; // what the status bar shows
     CTraceBar m_traceBar;
     CMyToolBarBase m_toolBar;
     bool m_bConnected = false;

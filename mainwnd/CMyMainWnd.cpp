@@ -108,6 +108,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         layout();
         return 0;
     case WM_SETCURSOR: {
+        m_traceCursor = kCursorUnknown;
         CCommand* current = m_queue.currentCommand();
         if (current && current->getState() != CMD_FINISHED && current->getState() != CMD_ERROR) {
             SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));

@@ -43,6 +43,9 @@ public:
     HINSTANCE m_hInstance = nullptr;
     HWND m_hStatus = nullptr;
     CString m_statusText; // what the status bar shows
+    // The cursor the last trace line set, unknown once WM_SETCURSOR has set one.
+    enum { kCursorUnknown, kCursorWait, kCursorArrow };
+    int m_traceCursor = kCursorUnknown;
     CTraceBar m_traceBar;
     CMyToolBarBase m_toolBar;
     bool m_bConnected = false;

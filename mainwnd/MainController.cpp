@@ -9,11 +9,15 @@
 void CMyMainWnd::trace(const CString& text, int level) {
     const size_t pending = m_queue.pendingCount();
     CString status = FormatString("Commands left to complete %ld", static_cast<long>(pending));
-    if (pending != 0) {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-    } else {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    if (pending == 0)
         status = "Ready";
+    // Setting the cursor is a round trip to the window system (under Wine a server request);
+    // it is set again only when the choice changes or WM_SETCURSOR has set another since.
+    const int cursor = pending != 0 ? kCursorWait : kCursorArrow;
+    if (cursor != m_traceCursor) {
+        m_traceCursor = cursor;
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(cursor == kCursorWait ? IDC_WAIT
+                                                                                   : IDC_ARROW)));
     }
     setStatus(status);
     m_traceBar.addLine(text, level);

@@ -89,14 +89,22 @@ bool CFtpDataServerManager::StartListening() {
 }
 
 void CFtpDataServerManager::OnAccept(int) {
-    sockaddr_in peer;
-    int length = sizeof peer;
-    SOCKET accepted = AcceptSocket(reinterpret_cast<sockaddr*>(&peer), &length);
-    if (accepted == INVALID_SOCKET)
+    // The peer is asked of the accepted socket: Wine's accept fails outright when asked for
+    // the address of a connection that has already sent its data.
+    SOCKET accepted = AcceptSocket(nullptr, nullptr);
+    if (accepted == INVALID_SOCKET) {
+        ControllerTrace(FormatString("<<< Data connection not accepted, error %d",
+                                     WSAGetLastError()),
+                        TRACE_COMMAND);
         return;
+    }
     // Only the server may deliver the data: whoever else reaches the listener first would
     // write into the file.
-    CString from = Ipv4Text(peer.sin_addr), server;
+    sockaddr_in peer;
+    socklen_type length = sizeof peer;
+    CString from = "an unknown address", server;
+    if (getpeername(accepted, reinterpret_cast<sockaddr*>(&peer), &length) == 0)
+        from = Ipv4Text(peer.sin_addr);
     if (!GetControlSocket().GetPeerAddress(server) || from != server) {
         Discard(accepted);
         ControllerTrace("<<< Data connection from " + from + " refused: not the server " + server,

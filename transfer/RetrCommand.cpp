@@ -14,15 +14,18 @@ bool isNegative(const CString& key) {
     return key.GetLength() == 3 && (key[0] == '4' || key[0] == '5');
 }
 
-// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9, with or without an extension.
+// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9, with or without an extension; Windows looks
+// at the name before its first dot, without trailing blanks, and takes the superscript digits
+// of the ANSI code page for digits.
 bool isDeviceName(const CString& name) {
     CString stem = name.Left(name.Find('.') < 0 ? name.GetLength() : name.Find('.'));
+    stem.TrimRight();
     for (char& c : stem)
         c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
         return true;
     return stem.GetLength() == 4 && (stem.Left(3) == "COM" || stem.Left(3) == "LPT") &&
-           stem[3] >= '1' && stem[3] <= '9';
+           stem[3] != '\0' && strchr("123456789\xB9\xB2\xB3", stem[3]);
 }
 
 } // namespace
@@ -36,6 +39,11 @@ bool IsSafeLocalName(const CString& name) {
     }
     // Windows drops trailing dots and blanks: "x.txt." would replace "x.txt".
     return name.back() != '.' && name.back() != ' ' && !isDeviceName(name);
+}
+
+bool IsSizeAnswer(const CString& key) {
+    return key.GetLength() == 3 && (key[0] == '2' || key[0] == '4' || key[0] == '5') &&
+           key != "421";
 }
 
 int64_t SizeInReply(const CString& line) {
@@ -146,7 +154,7 @@ void CRETRCommand::setOption(int64_t option) {
 
 bool CRETRCommand::onReply(const CString& line) {
     const CString key = ReplyKey(line);
-    if (m_restart == Restart::AskingSize && key.GetLength() == 3 && key != "421") {
+    if (m_restart == Restart::AskingSize && IsSizeAnswer(key)) {
         // A server without SIZE, or one that will not tell, is no error: the restart simply
         // cannot be checked.
         ControllerTrace(line, TRACE_PROTOCOL);

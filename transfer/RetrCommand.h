@@ -62,5 +62,8 @@ private:
 // anywhere can be copied to Windows.
 bool IsSafeLocalName(const CString& name);
 
+// Whether a reply key is the final answer to SIZE: a 421 (the server is closing) and a lost
+// connection are not answers but the end of the command.
+bool IsSizeAnswer(const CString& key);
 // The size a reply names: "213 <n>" to SIZE, or "(<n> bytes)" in a 150 to RETR; -1 when none.
 int64_t SizeInReply(const CString& line);

@@ -98,7 +98,7 @@ void CSTORCommand::setOption(int64_t option) {
 
 bool CSTORCommand::onReply(const CString& line) {
     const CString key = ReplyKey(line);
-    if (m_restart == Restart::AskingSize && key.GetLength() == 3 && key != "421") {
+    if (m_restart == Restart::AskingSize && IsSizeAnswer(key)) {
         ControllerTrace(line, TRACE_PROTOCOL); // no size is no error: the whole file goes
         onSizeReply(line);
         return true;

@@ -49,7 +49,10 @@ TEST_P(DownloadFaultTest, ABrokenTransferKeepsTheBytesThatArrivedAndTheNextOneRe
     // The pause lets the data arrive before the reply that ends the transfer: a reply that
     // overtakes data still on its way ends the download without it (a later resumption
     // fetches those bytes again).
-    const char* endings[] = {"dreset\npause 300\nreply 426 connection broken\n",
+    // The reset comes only once the client has surely taken the connection: the peer of a
+    // connection reset before it is accepted cannot be named (Wine), and such a connection
+    // is refused like a stranger's.
+    const char* endings[] = {"pause 1000\ndreset\npause 300\nreply 426 connection broken\n",
                              "dclose\npause 300\nreply 426 transfer aborted\n",
                              "dclose\npause 300\nreply 451 local error\n"};
     for (const char* ending : endings) {
@@ -191,7 +194,7 @@ TEST_P(DownloadFaultTest, AShortOrStaleFileIsNotTakenAsComplete) {
     ASSERT_TRUE(runToIdle());
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_EQ(errors()[0], "Download incomplete: /f.bin arrived with 30000 of its 60000 bytes; "
-                           "they are kept in " + part());
+                           "they are kept in " + localFolder() + "/f.bin.TarnwickPart");
     EXPECT_TRUE(ReadFile(part()) == rig::PatternBytes(0, 30000));
     EXPECT_EQ(ReadFile(target()), "the old f.bin");
     EXPECT_TRUE(ReadFile(local.file("g.bin")) == rig::PatternBytes(0, 60000));
@@ -234,9 +237,10 @@ TEST_P(DownloadFaultTest, AFailedDownloadLeavesNoEmptyPartialAndAReadOnlyTargetS
     download("/f.bin", localFolder());
     ASSERT_TRUE(runToIdle());
     EXPECT_EQ(errors(), (std::vector<CString>{"550 no such file\r\n",
-                                              "Download complete, but " + target() +
-                                                  " is read-only and was not replaced; the file "
-                                                  "is in " + part()}));
+                                              "Download complete, but " + localFolder() +
+                                                  "/f.bin is read-only and was not replaced; the "
+                                                  "file is in " + localFolder() +
+                                                  "/f.bin.TarnwickPart"}));
     EXPECT_EQ(Listing(local.path()),
               (std::vector<std::string>{"f.bin 7", "f.bin.TarnwickPart 5000"}));
     EXPECT_TRUE(files::SetReadOnly(target(), false));
@@ -247,7 +251,7 @@ TEST_P(DownloadFaultTest, AFailedDownloadLeavesNoEmptyPartialAndAReadOnlyTargetS
 TEST_P(DownloadFaultTest, ARetriedDownloadRunsInBinaryModeAndResumes) {
     controller.retryAfterConnectionError = true;
     ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
-                      "dpattern 25000\npause 300\ndreset\nreset\naccept\nreply 220 again\n"
+                      "dpattern 25000\npause 1000\ndreset\nreset\naccept\nreply 220 again\n"
                       "expect USER *\nreply 331 password\nexpect PASS *\nreply 230 logged on\n"
                       "expect PWD\nreply 257 \"/\" is current\n" +
                       binary() + "expect SIZE /f.bin\nreply 213 60000\n" + dataChannel() +
@@ -255,7 +259,8 @@ TEST_P(DownloadFaultTest, ARetriedDownloadRunsInBinaryModeAndResumes) {
                       "reply 150 sending\ndpattern 35000 rest\ndclose\nreply 226 done\n"
                       "expect PWD\nreply 257 \"/\" is current\n"));
     download("/f.bin", localFolder());
-    ASSERT_TRUE(WaitFor([this] { return controller.count(EV_CONNECT_FAILED) == 1; }));
+    // The queue is idle for a moment after the cut, until the retry puts the work back.
+    ASSERT_TRUE(WaitFor([this] { return sent("SIZE /f.bin"); }));
     ASSERT_TRUE(runToIdle());
     EXPECT_TRUE(errors().empty()) << errors()[0];
     EXPECT_TRUE(ReadFile(target()) == rig::PatternBytes(0, 60000));
@@ -283,7 +288,12 @@ TEST_P(ActiveDataTest, ADataConnectionFromAnotherHostIsRefused) {
 // With no descriptor left for a listener there is no address to announce: no PORT goes out,
 // the failure is reported and the queue goes on.
 TEST_P(ActiveDataTest, AListenerThatCannotBeOpenedSendsNoPort) {
-    ASSERT_TRUE(start(binary()));
+    // One PORT that works first: the sanitizers' first look at a code path may need a
+    // descriptor of their own.
+    ASSERT_TRUE(start("expect PORT *\nreply 200 PORT ok\n" + binary()));
+    queue.submit("PORT", "", "");
+    ASSERT_TRUE(runToIdle());
+    GetDataListener().Close(); // its descriptor would be free for the next one
     rlimit old;
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
     const int lowestFree = dup(0);
@@ -297,7 +307,7 @@ TEST_P(ActiveDataTest, AListenerThatCannotBeOpenedSendsNoPort) {
     ASSERT_TRUE(runToIdle());
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_EQ(errors()[0].Left(53), "Cannot open a data connection: no listening socket (e");
-    EXPECT_EQ(dialogue(), "TYPE I\n* client closed\n");
+    EXPECT_EQ(dialogue(), "PORT\nTYPE I\n* client closed\n");
 }
 #endif
 

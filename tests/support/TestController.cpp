@@ -120,6 +120,8 @@ bool TestController::onServerError(CString& reply) {
 void TestController::trace(const CString& text, int level) {
     if (keepTraces)
         traces.emplace_back(text, level);
+    if (onTrace)
+        onTrace(text, level);
     schedulePump();
 }
 

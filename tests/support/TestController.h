@@ -45,6 +45,8 @@ public:
     // Sees every notification before it is answered, to look at the engine at that moment or
     // to change the world before the answer takes effect (say, the account a retry uses).
     std::function<void(const CString& text, int event)> onNotify;
+    // Sees every trace line as it is traced.
+    std::function<void(const CString& text, int level)> onTrace;
     CString remoteDir; // the answer to event 6
 
     bool connected = false; // as the window tracks it through events 0 and 10

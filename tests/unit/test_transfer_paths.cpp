@@ -36,7 +36,7 @@ TEST(TransferPaths, OnlyPlainNamesAreSafeInsideALocalFolder) {
     // Separators and drives would leave the folder; the rest Windows would store under another
     // name, or hand to a device.
     for (const char* name : {"", ".", "..", "a/b", "a\\b", "C:x", "x:", "a\nb", "a\rb", "\t",
-                             "a..", "x.txt.", "trailing. ", "b ", "CON", "nul.txt", "Aux.tar.gz",
+                             "a..", "x.txt.", "trailing. ", "b ", "CON", "nul.txt", "Aux.tar.gz", "CON .txt", "com\xB9",
                              "COM1", "lpt9.log", "PRN", "a*b", "q?", "\"x\"", "<", "a>b", "p|q"})
         EXPECT_FALSE(IsSafeLocalName(name)) << name;
 }

@@ -10,12 +10,16 @@
 //     get REMOTE_PATH LOCAL_FOLDER
 //     put LOCAL_PATH REMOTE_FOLDER
 //     getmany REMOTE_FOLDER PREFIX COUNT LOCAL_FOLDER   (PREFIX0001 ... PREFIXCOUNT)
+//     list REMOTE_FOLDER   (a "TreeLIST", as the remote panes request it, split and parsed;
+//                           <files> is the number of entries)
 #include "engine/Command.h"
 #include "engine/CommandQueue.h"
 #include "engine/EnginePlatform.h"
 #include "net/TransferMeter.h"
 #include "net/UiLoop.h"
 #include "settings/Prefs.h"
+#include "transfer/ListingSplitter.h"
+#include "transfer/TreeListCommand.h"
 
 #include "tests/support/TestController.h"
 #include "bench/ProcessCpu.h"
@@ -129,11 +133,24 @@ bool submit(Driver& d, char** args, int count, const char*& op, int& files) {
         d.queue.submit("UpdateLocalListCommand", args[4], "");
         return true;
     }
+    if (!strcmp(op, "list") && count >= 2) {
+        d.queue.submit("TreeLIST", args[1], "");
+        return true;
+    }
     return false;
 }
 
 int arity(const char* op) {
-    return !strcmp(op, "getmany") ? 5 : 3;
+    return !strcmp(op, "getmany") ? 5 : !strcmp(op, "list") ? 2 : 3;
+}
+
+// The entries of the listing the finished TreeLIST holds, parsed as the panes parse them.
+int listedEntries(const CCommandQueue& queue) {
+    const auto* list = dynamic_cast<const CTreeLISTCommand*>(queue.currentCommand());
+    if (!list)
+        return -1;
+    return static_cast<int>(CListingSplitter::split(
+        list->listing().data(), list->listing().size(), [](const CFtpListEntry&, const CString&) {}));
 }
 
 double seconds(std::chrono::steady_clock::time_point since) {
@@ -192,6 +209,8 @@ int main(int argc, char** argv) {
         }
         if (!driver.run(op))
             return 1;
+        if (!strcmp(op, "list"))
+            files = listedEntries(driver.queue);
         const double wall = seconds(began);
         // What the transfer meter counted: every byte received or sent on a data connection.
         const int64_t bytes = TotalMeterBytes() - meterBefore;

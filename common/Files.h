@@ -14,6 +14,18 @@ bool Exists(const CString& path);
 bool IsFolder(const CString& path);
 // Size in bytes, or -1 when the file does not exist or cannot be read.
 int64_t Size(const CString& path);
+// What tells one version of a file from the next without reading it: size, time of the last
+// write (in the platform's finest unit) and, where the system has one, the file's identity
+// (a file replaced by a rename is another file). False when the file does not exist.
+struct FileStamp {
+    int64_t size = -1;
+    int64_t modified = 0;
+    int64_t identity = 0;
+    bool operator==(const FileStamp& o) const {
+        return size == o.size && modified == o.modified && identity == o.identity;
+    }
+};
+bool Stamp(const CString& path, FileStamp& out);
 bool Remove(const CString& path);
 // The user's read-only mark (Windows attribute; elsewhere: no write permission for anyone).
 // Renaming over such a file would succeed on POSIX and under Wine, so callers ask first.

@@ -26,6 +26,16 @@ int64_t Size(const CString& path) {
     return static_cast<int64_t>(st.st_size);
 }
 
+bool Stamp(const CString& path, FileStamp& out) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    out.size = static_cast<int64_t>(st.st_size);
+    out.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    out.identity = static_cast<int64_t>(st.st_ino);
+    return true;
+}
+
 bool Remove(const CString& path) { return unlink(path.c_str()) == 0; }
 
 bool IsReadOnly(const CString& path) {

@@ -27,6 +27,16 @@ int64_t Size(const CString& path) {
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+bool Stamp(const CString& path, FileStamp& out) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!attributes(path, data))
+        return false;
+    out.size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    out.modified = (static_cast<int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                   data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 bool Remove(const CString& path) { return DeleteFileA(path.c_str()) != 0; }
 
 bool IsReadOnly(const CString& path) {

@@ -155,6 +155,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         drawSplitters(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_SETCURSOR: {
+        m_traceCursor = kCursorUnknown;
         CCommand* current = m_queue.currentCommand();
         if (current && current->getState() != CMD_FINISHED && current->getState() != CMD_ERROR) {
             SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
@@ -190,6 +191,12 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         setStatus(found ? CString(text) : CString("Ready"));
         break;
     }
+    case WM_QUEUE_PUMP:
+        if (wParam != m_pumpTicket)
+            return 0;
+        m_pumpPosted = false;
+        m_queue.pump();
+        return 0;
     case WM_TIMER:
         if (wParam == IDT_QUEUE) {
             KillTimer(m_hWnd, IDT_QUEUE);
@@ -240,6 +247,7 @@ LRESULT CMyMainWnd::onNotifyMessage(NMHDR* header) {
 
 void CMyMainWnd::createChildren() {
     m_hStatus = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "Started", m_hWnd, IDC_STATUSBAR);
+    m_statusText = "Started";
     m_traceBar.create(this);
     m_toolBar.create(this, CCS_TOP);
     createPanes();
@@ -278,13 +286,31 @@ void CMyMainWnd::layout() {
 }
 
 void CMyMainWnd::setStatus(const CString& text) {
-    if (m_hStatus)
-        SendMessageA(m_hStatus, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    // Every trace line sets the status, mostly to what it shows already; each setting
+    // repaints the bar.
+    if (!m_hStatus || text == m_statusText)
+        return;
+    m_statusText = text;
+    SendMessageA(m_hStatus, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void CMyMainWnd::setQueueTimer() {
-    if (m_hWnd)
+void CMyMainWnd::schedulePump() {
+    if (!m_hWnd || m_pumpPosted)
+        return;
+    // A timer would wait 10 to 16 ms for every finished command; a posted message runs next.
+    if (PostMessageA(m_hWnd, WM_QUEUE_PUMP, m_pumpTicket, 0))
+        m_pumpPosted = true;
+    else
         SetTimer(m_hWnd, IDT_QUEUE, 1, nullptr);
+}
+
+void CMyMainWnd::postCommand(int id) {
+    PostMessageA(m_hWnd, WM_COMMAND, static_cast<WPARAM>(id), 0);
+    if (m_pumpPosted) {
+        ++m_pumpTicket;
+        m_pumpPosted = false;
+        schedulePump();
+    }
 }
 
 void CMyMainWnd::updateTitle() {

@@ -20,6 +20,9 @@
 class CSearchDialog;
 class CTreeLISTCommand;
 
+// Posted to the main window to run the queue pump once the callback that traced has returned.
+constexpr UINT WM_QUEUE_PUMP = WM_USER + 101;
+
 class CMyMainWnd : public ICallBackController, public IPaneHost {
 public:
     CMyMainWnd();
@@ -76,9 +79,15 @@ public:
     HINSTANCE m_hInstance = nullptr;
     HWND m_hStatus = nullptr;
     HACCEL m_hAccel = nullptr;
+    CString m_statusText; // what the status bar shows
+    // The cursor the last trace line set, unknown once WM_SETCURSOR has set one.
+    enum { kCursorUnknown, kCursorWait, kCursorArrow };
+    int m_traceCursor = kCursorUnknown;
     CTraceBar m_traceBar;
     CMyToolBarBase m_toolBar;
     bool m_bConnected = false;
+    bool m_pumpPosted = false;
+    WPARAM m_pumpTicket = 0; // a WM_QUEUE_PUMP with another ticket was moved and is void
     CString m_remotePath;
     CCommandQueue m_queue;
     // The remote search: its root and results, and its dialog while it is open.
@@ -102,7 +111,13 @@ private:
     bool onCommand(int id);
     LRESULT onNotifyMessage(NMHDR* header);
     void setStatus(const CString& text);
-    void setQueueTimer();
+    // Moves the queue on as soon as the current handler has returned: one posted
+    // WM_QUEUE_PUMP at a time, or timer IDT_QUEUE when the message cannot be posted.
+    void schedulePump();
+    // Posts a command to this window to run after the current handler. A pump that is
+    // pending then moves behind it: the queue moves on after the command, as it did when
+    // the pump waited for a timer.
+    void postCommand(int id);
     void updateTitle();
 
     // Layout that the user shapes (MainLayout.cpp).

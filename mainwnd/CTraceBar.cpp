@@ -9,6 +9,10 @@ namespace {
 constexpr int kFallbackColumnWidth = 100;
 // The column spans the owner's width less room for a scroll bar.
 constexpr int kColumnMargin = 30;
+// The container's timer that puts the rest of a burst into the list, and the property that
+// leads from the container back to its bar.
+constexpr UINT_PTR kFlushTimer = 2;
+const char kBarProperty[] = "Tarnwick2.TraceBar";
 } // namespace
 
 bool CTraceList::createIn(HWND container, int columnWidth) {
@@ -37,6 +41,13 @@ void CTraceList::onContextMenu(int x, int y) {
     DestroyMenu(menu);
 }
 
+CTraceBar::~CTraceBar() {
+    if (m_hWnd && IsWindow(m_hWnd)) {
+        KillTimer(m_hWnd, kFlushTimer);
+        RemovePropA(m_hWnd, kBarProperty);
+    }
+}
+
 bool CTraceBar::create(IPaneOwner* owner) {
     m_pOwner = owner;
     if (!owner || !owner->ownerWindow())
@@ -49,6 +60,7 @@ bool CTraceBar::create(IPaneOwner* owner) {
     }
     if (!m_hWnd)
         return false;
+    SetPropA(m_hWnd, kBarProperty, this);
     RECT client = {};
     GetClientRect(parent, &client);
     // In 96-DPI pixels, as columns are inserted.
@@ -71,19 +83,68 @@ void CTraceBar::move(int x, int y, int width, int height) {
     RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
+int CTraceBar::rowsAfterBatch() const {
+    return (m_emptyFirst ? 0 : m_list.getItemCount()) + static_cast<int>(m_batch.size());
+}
+
 void CTraceBar::addLine(const CString& text, int level) {
     // The limit is checked before the level, so a hidden line can empty a full list too.
-    if (m_list.getItemCount() >= kMaxRows)
-        m_list.deleteAllItems();
-    if (level > kMaxShownLevel)
+    // Lines of the batch count as rows already, so the list empties exactly where it would
+    // if every line went in on its own.
+    if (rowsAfterBatch() >= kMaxRows) {
+        m_batch.clear();
+        m_emptyFirst = true;
+    }
+    if (level <= kMaxShownLevel) {
+        // Reply lines come with their CR LF, which a list row would show as boxes.
+        CString shown = text;
+        while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
+            shown.pop_back();
+        m_batch.push_back(std::move(shown));
+    } else if (!m_emptyFirst) {
         return;
-    // Reply lines come with their CR LF, which a list row would show as boxes.
-    CString shown = text;
-    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
-        shown.pop_back();
-    m_list.insertItem(0, shown, 0);
+    }
+    // A timer alone would not do: posted socket notifications come first, and during a
+    // transfer there is nearly always one.
+    if (!m_hWnd || GetTickCount() - m_lastFlush >= kBatchMs) {
+        flush();
+    } else if (!m_flushArmed) {
+        m_flushArmed = SetTimer(m_hWnd, kFlushTimer, kBatchMs, onFlushTimer) != 0;
+        if (!m_flushArmed)
+            flush();
+    }
+}
+
+void CALLBACK CTraceBar::onFlushTimer(HWND window, UINT, UINT_PTR, DWORD) {
+    KillTimer(window, kFlushTimer);
+    if (auto* bar = static_cast<CTraceBar*>(GetPropA(window, kBarProperty))) {
+        bar->m_flushArmed = false;
+        bar->flush();
+    }
+}
+
+void CTraceBar::flush() {
+    if (m_flushArmed) {
+        KillTimer(m_hWnd, kFlushTimer);
+        m_flushArmed = false;
+    }
+    m_lastFlush = GetTickCount();
+    if (m_batch.empty() && !m_emptyFirst)
+        return;
+    HWND list = m_list.window();
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    if (m_emptyFirst)
+        m_list.deleteAllItems();
+    for (const CString& line : m_batch)
+        m_list.insertItem(0, line, 0);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    m_batch.clear();
+    m_emptyFirst = false;
 }
 
 void CTraceBar::clear() {
+    m_batch.clear();
+    m_emptyFirst = false;
     m_list.deleteAllItems();
 }

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // The trace list: a one-column list inside the trace bar.
 class CTraceList : public CBaseList {
 public:
@@ -27,8 +29,13 @@ public:
     // The list is emptied, not trimmed, when it holds this many rows.
     static constexpr int kMaxRows = 1001;
 
+    // Lines that come faster than this are gathered and added together, with the list's
+    // redrawing off: a row inserted into a visible list costs milliseconds (under Wine about
+    // 12), a row of a batch microseconds.
+    static constexpr DWORD kBatchMs = 50;
+
     CTraceBar() = default;
-    virtual ~CTraceBar() = default;
+    virtual ~CTraceBar();
     CTraceBar(const CTraceBar&) = delete;
     CTraceBar& operator=(const CTraceBar&) = delete;
 
@@ -40,14 +47,27 @@ public:
     // meter the rest.
     void move(int x, int y, int width, int height);
     // Shows text at the top of the list when level is kMaxShownLevel or below. A list that
-    // is full is emptied first, whatever the level.
+    // is full is emptied first, whatever the level. The rows appear at once after a quiet
+    // spell, otherwise with the next batch, at most kBatchMs later.
     void addLine(const CString& text, int level);
     void clear();
+    // Puts the lines gathered so far into the list now.
+    void flush();
 
     HWND m_hWnd = nullptr; // the container
     int m_height = 75;     // the main window replaces it with the stored height
     CTraceList m_list;
     IPaneOwner* m_pOwner = nullptr;
+
+private:
+    static void CALLBACK onFlushTimer(HWND window, UINT, UINT_PTR, DWORD);
+    // Rows the list holds once the gathered lines are in.
+    int rowsAfterBatch() const;
+
+    std::vector<CString> m_batch; // shown lines not yet in the list, oldest first
+    bool m_emptyFirst = false;    // the rule emptied the list after its last batch
+    bool m_flushArmed = false;
+    DWORD m_lastFlush = 0;
 };
 
 // The meter window (null until a trace bar created it) and its figures; one per process.

@@ -78,8 +78,8 @@ void CMyMainWnd::listRemoteDir(const CString& path) {
     if (m_bConnected)
         m_queue.submit("TreeLIST", path, "");
     else
-        PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
-    setQueueTimer();
+        postCommand(ID_LOGON);
+    schedulePump();
 }
 
 void CMyMainWnd::clearRemoteList() {

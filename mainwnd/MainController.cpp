@@ -10,16 +10,20 @@
 void CMyMainWnd::trace(const CString& text, int level) {
     const size_t pending = m_queue.pendingCount();
     CString status = FormatString("Commands left to complete %ld", static_cast<long>(pending));
-    if (pending != 0) {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-    } else {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    if (pending == 0)
         status = "Ready";
+    // Setting the cursor is a round trip to the window system (under Wine a server request);
+    // it is set again only when the choice changes or WM_SETCURSOR has set another since.
+    const int cursor = pending != 0 ? kCursorWait : kCursorArrow;
+    if (cursor != m_traceCursor) {
+        m_traceCursor = cursor;
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(cursor == kCursorWait ? IDC_WAIT
+                                                                                   : IDC_ARROW)));
     }
     setStatus(status);
     m_traceBar.addLine(text, level);
     // The queue moves on from here: every state change is traced.
-    setQueueTimer();
+    schedulePump();
 }
 
 bool CMyMainWnd::notify(const CString& text, int event, CString& reply) {
@@ -38,7 +42,7 @@ bool CMyMainWnd::notify(const CString& text, int event, CString& reply) {
         m_bConnected = text == "Y";
         if (m_bConnected) {
             m_queue.submit("PWD", "", "");
-            setQueueTimer();
+            schedulePump();
         }
         return true;
     case EV_SELECT_REMOTE_PATH: m_rightTree.openChild(text); return true;
@@ -58,7 +62,7 @@ bool CMyMainWnd::onConnectionError(const CString& text, CString& reply) {
             m_queue.retireCurrent();
             m_queue.saveStack();
         }
-        PostMessageA(m_hWnd, WM_COMMAND, ID_RESUME, 0);
+        postCommand(ID_RESUME);
     } else {
         // Forgotten, or the next log-on's folder would equal it and the tree would stay
         // "Not Connected".
@@ -67,7 +71,7 @@ bool CMyMainWnd::onConnectionError(const CString& text, CString& reply) {
         if (current)
             current->setState(CMD_FINISHED);
         reply = "N";
-        PostMessageA(m_hWnd, WM_COMMAND, ID_ABORT, 0);
+        postCommand(ID_ABORT);
     }
     return true;
 }
@@ -78,7 +82,7 @@ bool CMyMainWnd::onServerError(const CString& text, CString& reply) {
     CString message = "The Ftp Servere Responded with the error\n\n\t" + text + "\nwhilst " +
                       reply + "\n\n\tDo you want to continue?";
     if (MessageBoxA(m_hWnd, message.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        PostMessageA(m_hWnd, WM_COMMAND, ID_ABORT, 0);
+        postCommand(ID_ABORT);
         reply = "Y";
     }
     return true;
@@ -139,5 +143,5 @@ void CMyMainWnd::renameRemote(const CString& newName) {
     m_queue.submit("RNFR", folder + "/" + m_rightList.renamedFrom(), "");
     m_queue.submit("RNTO", folder + "/" + newName, "");
     m_queue.submit("TreeLIST", folder, "");
-    setQueueTimer();
+    schedulePump();
 }

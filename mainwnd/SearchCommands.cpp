@@ -9,17 +9,17 @@
 
 void CMyMainWnd::startRemoteSearch() {
     if (!m_bConnected) {
-        PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
+        postCommand(ID_LOGON);
         return;
     }
     m_queue.submit("TreeLIST", m_rightTree.getSelectedPath(), m_bRecursiveDelete ? "N1" : "N");
-    setQueueTimer();
+    schedulePump();
 }
 
 // One click on the wrong folder must not empty it: the user names it first.
 void CMyMainWnd::recursiveDelete() {
     if (!m_bConnected) {
-        PostMessageA(m_hWnd, WM_COMMAND, ID_LOGON, 0);
+        postCommand(ID_LOGON);
         return;
     }
     const CString path = m_rightTree.getSelectedPath();
@@ -45,7 +45,7 @@ void CMyMainWnd::onSearchListing(CTreeLISTCommand& listing) {
     if (m_pSearchDlg) {
         for (const CString& folder : folders)
             m_queue.submit("TreeLIST", folder, "Y");
-        setQueueTimer();
+        schedulePump();
         m_pSearchDlg->refreshList();
         return;
     }
@@ -71,7 +71,7 @@ void CMyMainWnd::openSearchDialog(bool deleteMode) {
     for (const CString& folder : m_searchWaiting)
         m_queue.submit("TreeLIST", folder, "Y");
     m_searchWaiting.clear();
-    setQueueTimer();
+    schedulePump();
     dialog.DoModal(m_hWnd);
     m_pSearchDlg = nullptr;
     // Downloads from the dialog may have changed the local folder.

@@ -15,18 +15,18 @@ CString trimmed(CString text) {
 void CMyMainWnd::uploadFile(const CString& localPath, const CString& remoteDir) {
     m_queue.submit("TYPE", "I", "");
     m_queue.submit("STOR", localPath, remoteDir);
-    setQueueTimer();
+    schedulePump();
 }
 
 void CMyMainWnd::downloadFile(const CString& remotePath, const CString& localDir) {
     m_queue.submit("TYPE", "I", "");
     m_queue.submit("RETR", remotePath, localDir);
-    setQueueTimer();
+    schedulePump();
 }
 
 void CMyMainWnd::makeRemoteDir(const CString& path) {
     m_queue.submit("MKD", path, "");
-    setQueueTimer();
+    schedulePump();
 }
 
 void CMyMainWnd::uploadFolder(const CString& localPath, const CString& remoteBase,
@@ -61,7 +61,7 @@ void CMyMainWnd::retrieveFromServer() {
             downloadFile(JoinRemotePath(remoteDir, m_rightList.nameOf(row)), localDir);
     }
     m_queue.submit("UpdateLocalListCommand", localDir, "");
-    setQueueTimer();
+    schedulePump();
 }
 
 void CMyMainWnd::removeRemoteFiles() {
@@ -93,7 +93,7 @@ void CMyMainWnd::deleteRemoteDir() {
     if (MessageBoxA(m_hWnd, question.c_str(), "Warning", MB_YESNO) != IDYES)
         return;
     m_queue.submit("RMD", path, "");
-    setQueueTimer();
+    schedulePump();
     // The folder above is shown instead (its selection lists it).
     HTREEITEM parent = m_rightTree.getParent(m_rightTree.getSelection());
     if (parent)
@@ -111,5 +111,5 @@ void CMyMainWnd::runSiteCommand(bool usingFile) {
     if (dialog.DoModal(m_hWnd) != IDOK)
         return;
     m_queue.submit("SITE", trimmed(dialog.m_command), "");
-    setQueueTimer();
+    schedulePump();
 }

@@ -38,7 +38,7 @@ public:
     // Opens an IPv4 socket and binds it (which makes it non-blocking with its own waiter).
     bool Create(unsigned port, int socketType, const char* address);
     bool Bind(unsigned port, const char* address);
-    // Non-blocking mode, a fresh event selection and a new waiter thread for this socket.
+    // Non-blocking mode, a fresh event selection and a waiter (on a pooled thread) for it.
     void AsyncSelect();
     bool Listen(int backlog);
     bool GetSockName(sockaddr* address, int* length);

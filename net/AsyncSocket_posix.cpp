@@ -8,6 +8,7 @@
 #include "net/AsyncSocket.h"
 
 #include "net/SocketLive.h"
+#include "net/WaiterPool.h"
 #include "net/UiLoop.h"
 
 #include <atomic>
@@ -16,7 +17,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -154,7 +154,7 @@ void CAsyncSocket::AsyncSelect() {
     }
     m_waiter = waiter;
     UpdateWaiter();
-    std::thread(waitLoop, waiter).detach();
+    WaiterPool::Run([waiter] { waitLoop(waiter); });
 }
 
 void CAsyncSocket::UpdateWaiter() {

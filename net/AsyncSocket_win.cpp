@@ -6,10 +6,10 @@
 #include "net/AsyncSocket.h"
 
 #include "net/SocketLive.h"
+#include "net/WaiterPool.h"
 
 #include <atomic>
 #include <cstring>
-#include <thread>
 
 struct SocketWaiter {
     WSAEVENT netEvent = WSA_INVALID_EVENT;
@@ -93,7 +93,7 @@ void CAsyncSocket::AsyncSelect() {
         return;
     WSAEventSelect(m_hSocket, waiter->netEvent, FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE);
     m_waiter = waiter;
-    std::thread(waitLoop, waiter).detach();
+    WaiterPool::Run([waiter] { waitLoop(waiter); });
 }
 
 bool CAsyncSocket::EnumNetworkEvents(WSANETWORKEVENTS* events) {

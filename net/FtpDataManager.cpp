@@ -5,10 +5,6 @@
 #include "net/FtpSocketControl.h"
 #include "net/TransferMeter.h"
 
-namespace {
-constexpr int kBlock = 10000;
-}
-
 CFtpDataManager& GetDataConnection() {
     static CFtpDataManager* instance = new CFtpDataManager(); // lives until the process ends
     return *instance;
@@ -33,15 +29,31 @@ void CFtpDataManager::OnConnect(int error) {
 }
 
 void CFtpDataManager::drain() {
-    char block[kBlock + 1];
+    // The connection's buffer, on the heap: a block this size does not belong on the stack of
+    // the window's thread. A drain entered from inside another (a box opened by a handler runs
+    // the message loop) takes one of its own, as the outer block may still be in use.
+    std::unique_ptr<char[]> nested;
+    char* block = nullptr;
+    if (m_draining) {
+        nested.reset(new char[kReceiveBlock + 1]);
+        block = nested.get();
+    } else {
+        if (!m_buffer)
+            m_buffer.reset(new char[kReceiveBlock + 1]);
+        block = m_buffer.get();
+    }
+    const bool outer = !m_draining;
+    m_draining = true;
     while (m_pCommand) {
-        int n = Receive(block, kBlock, 0);
+        int n = Receive(block, kReceiveBlock, 0);
         if (n <= 0)
             break;
         addBytes(n); // the meter counts every byte, also those drained at the close
         block[n] = '\0'; // a block can also be read as text
         m_pCommand->eventData(block, n);
     }
+    if (outer)
+        m_draining = false;
 }
 
 void CFtpDataManager::OnReceive(int) {

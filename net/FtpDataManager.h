@@ -5,6 +5,8 @@
 // to eventData, readiness to send to onSendReady.
 #include "net/AsyncSocket.h"
 
+#include <memory>
+
 class CCommand;
 
 class CFtpDataManager : public CAsyncSocket {
@@ -17,9 +19,17 @@ public:
     void OnSend(int error) override;
 
 private:
-    // Hands every block waiting in the socket to the command, 10000 bytes at a time.
+    // Hands every block waiting in the socket to the command, up to kReceiveBlock bytes at
+    // a time.
     void drain();
+
+    std::unique_ptr<char[]> m_buffer; // kReceiveBlock + 1 bytes once the first data came
+    bool m_draining = false;
 };
+
+// Large blocks keep the system calls per byte few (10,000-byte blocks made a download
+// spend its time in the kernel); progress is reported once per block.
+constexpr int kReceiveBlock = 256 * 1024;
 
 class CFtpDataServerManager : public CAsyncSocket {
 public:

@@ -14,6 +14,13 @@ namespace UiLoop {
 void SetTimer(unsigned id, unsigned milliseconds, std::function<void()> fire);
 void KillTimer(unsigned id);
 
+// Runs action on the loop's thread as soon as the loop runs again, that is after the caller
+// (a handler or a callback) has returned: no timer's granularity in between. Actions run in
+// the order they were posted. One action per id is pending at a time: posting an id that is
+// pending drops the earlier action and puts the new one last. Cancel drops a pending action.
+void Post(unsigned id, std::function<void()> action);
+void Cancel(unsigned id);
+
 // Runs the loop until done() is true or timeoutMs passed; returns done().
 bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 // Runs the loop for the given time.

@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace UiLoop {
 namespace {
@@ -23,6 +24,8 @@ std::mutex g_lock;
 std::condition_variable g_wake;
 std::deque<CAsyncSocket*> g_posted;
 std::map<unsigned, Timer> g_timers;
+// Posted actions, oldest first (the loop's thread alone).
+std::deque<std::pair<unsigned, std::function<void()>>> g_actions;
 
 // Fires every due timer once. A timer that re-arms itself waits for the next round.
 void fireDueTimers() {
@@ -38,6 +41,14 @@ void fireDueTimers() {
     }
     for (auto& fire : due)
         fire();
+}
+
+// Runs the actions pending now; one posted while these run waits for the next round.
+void runActions() {
+    std::deque<std::pair<unsigned, std::function<void()>>> batch;
+    batch.swap(g_actions);
+    for (auto& action : batch)
+        action.second();
 }
 
 void handlePosted() {
@@ -58,6 +69,20 @@ void SetTimer(unsigned id, unsigned milliseconds, std::function<void()> fire) {
 
 void KillTimer(unsigned id) { g_timers.erase(id); }
 
+void Post(unsigned id, std::function<void()> action) {
+    Cancel(id);
+    g_actions.emplace_back(id, std::move(action));
+}
+
+void Cancel(unsigned id) {
+    for (auto it = g_actions.begin(); it != g_actions.end(); ++it) {
+        if (it->first == id) {
+            g_actions.erase(it);
+            return;
+        }
+    }
+}
+
 void PostSocketNotify(CAsyncSocket* socket) {
     {
         std::lock_guard<std::mutex> hold(g_lock);
@@ -73,9 +98,10 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
             return true;
         handlePosted();
         fireDueTimers();
+        runActions();
         if (done())
             return true;
-        Clock::time_point until = deadline;
+        Clock::time_point until = g_actions.empty() ? deadline : Clock::now();
         for (const auto& entry : g_timers)
             until = std::min(until, entry.second.due);
         if (Clock::now() >= deadline)

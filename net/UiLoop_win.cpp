@@ -2,7 +2,9 @@
 
 #include "net/AsyncSocket.h"
 
+#include <deque>
 #include <map>
+#include <utility>
 
 namespace UiLoop {
 namespace {
@@ -26,6 +28,46 @@ VOID CALLBACK onTimer(HWND, UINT, UINT_PTR system, DWORD) {
     g_timers.erase(id);
     if (fire)
         fire();
+}
+
+// Posted actions go through a message-only window of their own, so that modal loops (a message
+// box open in a callback) dispatch them as they dispatch timers; thread messages they would drop.
+constexpr UINT WM_RUN_ACTIONS = WM_USER + 102;
+HWND g_actionWindow = nullptr;
+bool g_actionsPosted = false;
+std::deque<std::pair<unsigned, std::function<void()>>> g_actions;
+
+// Timer id of the fallback when the message queue is full.
+constexpr unsigned kActionsTimer = 0xFFFFFFFFu;
+
+void runActions() {
+    g_actionsPosted = false;
+    // The actions pending now; one posted while these run comes with the next message.
+    std::deque<std::pair<unsigned, std::function<void()>>> batch;
+    batch.swap(g_actions);
+    for (auto& action : batch)
+        action.second();
+}
+
+LRESULT CALLBACK actionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_RUN_ACTIONS)
+        return DefWindowProcA(window, message, wParam, lParam);
+    runActions();
+    return 0;
+}
+
+HWND actionWindow() {
+    if (!g_actionWindow) {
+        static const char kClass[] = "Tarnwick2LoopActions";
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = actionWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = kClass;
+        RegisterClassA(&wc); // a second registration fails harmlessly
+        g_actionWindow = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                         wc.hInstance, nullptr);
+    }
+    return g_actionWindow;
 }
 
 LRESULT CALLBACK notifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -54,6 +96,26 @@ void KillTimer(unsigned id) {
     ::KillTimer(nullptr, found->second.system);
     g_bySystem.erase(found->second.system);
     g_timers.erase(found);
+}
+
+void Post(unsigned id, std::function<void()> action) {
+    Cancel(id);
+    g_actions.emplace_back(id, std::move(action));
+    if (g_actionsPosted)
+        return;
+    if (PostMessageA(actionWindow(), WM_RUN_ACTIONS, 0, 0))
+        g_actionsPosted = true;
+    else // a full message queue: a timer still runs them
+        SetTimer(kActionsTimer, 1, runActions);
+}
+
+void Cancel(unsigned id) {
+    for (auto it = g_actions.begin(); it != g_actions.end(); ++it) {
+        if (it->first == id) {
+            g_actions.erase(it);
+            return;
+        }
+    }
 }
 
 bool RunUntil(const std::function<bool()>& done, int timeoutMs) {

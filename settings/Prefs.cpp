@@ -3,8 +3,12 @@
 #include "common/Files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <string>
 
 CString GetPrefFilePath() {
     const char* over = getenv("TARNWICK2_INI");
@@ -27,9 +31,66 @@ CString GetPrefFilePath() {
 #endif
 }
 
+namespace {
+
+// The values read so far, kept while the file stays as it was: the engine asks for the same
+// few keys for every command and data connection, and reading the file each time (twice for
+// an absent key on Windows) cost more than a small file's transfer. A change of the file's
+// size or write time, another file, or a write of ours starts afresh.
+struct ReadCache {
+    std::mutex lock;
+    CString path;
+    files::FileStamp stamp;
+    std::map<std::string, std::pair<bool, CString>> values; // found, value
+};
+
+ReadCache& readCache() {
+    static ReadCache cache;
+    return cache;
+}
+
+// Section and key names compare without regard to case, as the profile API compares them.
+std::string cacheKey(const char* section, const char* key) {
+    std::string name = std::string(section) + '\n' + key;
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+bool cachedRead(const char* section, const char* key, CString& value) {
+    const CString path = GetPrefFilePath();
+    files::FileStamp stamp;
+    files::Stamp(path, stamp); // an absent file keeps size -1
+    ReadCache& cache = readCache();
+    std::lock_guard<std::mutex> hold(cache.lock);
+    if (!(path == cache.path) || !(stamp == cache.stamp)) {
+        cache.values.clear();
+        cache.path = path;
+        cache.stamp = stamp;
+    }
+    const std::string name = cacheKey(section, key);
+    auto found = cache.values.find(name);
+    if (found == cache.values.end()) {
+        CString read;
+        bool present = prefstore::Read(path, section, key, read);
+        found = cache.values.emplace(name, std::make_pair(present, read)).first;
+    }
+    value = found->second.second;
+    return found->second.first;
+}
+
+void forgetReads() {
+    ReadCache& cache = readCache();
+    std::lock_guard<std::mutex> hold(cache.lock);
+    cache.values.clear();
+    cache.path.clear();
+}
+
+} // namespace
+
 CString GetPrefString(const char* section, const char* key, const char* defaultText) {
     CString value;
-    if (!section || !key || !prefstore::Read(GetPrefFilePath(), section, key, value))
+    if (!section || !key || !cachedRead(section, key, value))
         return CString(defaultText);
     return value.Left(kMaxPrefText);
 }
@@ -89,6 +150,8 @@ void SetPrefString(const char* section, const char* key, const char* value) {
     if (!folder.empty())
         files::CreateFolders(folder);
     prefstore::Write(path, oneLine(section).c_str(), oneLine(key).c_str(), stored.c_str());
+    // Our own write may leave size and time as they were (same length, same clock tick).
+    forgetReads();
 }
 
 void SetPrefInt(const char* section, const char* key, int value) {

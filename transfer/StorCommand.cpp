@@ -15,7 +15,14 @@ void closeDataSide() {
     GetDataConnection().Close();
     GetDataListener().Close();
 }
+
+char* uploadBuffer() {
+    static char* buffer = new char[kUploadBlock]; // lives until the process ends
+    return buffer;
+}
 } // namespace
+
+CSTORCommand::CSTORCommand() : CCommand("STOR"), m_buffer(uploadBuffer()) {}
 
 CSTORCommand::~CSTORCommand() { m_file.Close(); }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Uploads one local file into a remote folder. The file is read at most 2000 bytes at a time
+// Uploads one local file into a remote folder. The file is read kUploadBlock bytes at a time
 // and pushed into the data connection whenever it can take more, until it would block; bytes
 // it did not take are read again from the file next time. When the whole file is handed over
 // the data connection is closed and the server's 226 completes the command. A restored upload
@@ -15,11 +15,13 @@
 #include "common/Files.h"
 #include "engine/Command.h"
 
-constexpr int kUploadBlock = 2000;
+// Large blocks keep the reads and sends per byte few (2000-byte blocks made an upload spend
+// its time in the kernel); progress is reported once per block.
+constexpr int kUploadBlock = 256 * 1024;
 
 class CSTORCommand : public CCommand {
 public:
-    CSTORCommand() : CCommand("STOR") {}
+    CSTORCommand();
     ~CSTORCommand() override;
 
     // localPath: the local file (either separator); remoteFolder: where it goes. False when
@@ -64,5 +66,6 @@ private:
     int m_nPending = 0;  // read from the file, not yet sent
     int m_nOffset = 0;   // first pending byte within the buffer
     CString m_strTotalK;
-    char m_buffer[kUploadBlock];
+    // The one upload buffer of the program, on the heap (one upload runs at a time).
+    char* m_buffer;
 };

@@ -2,7 +2,7 @@
 // A controller for tests and headless runs, implementing the engine's callback interface the
 // way the main window does, minus the windows: it records every trace line and notification,
 // answers the prompts and boxes from settings the test chooses, and, with a queue attached,
-// runs the queue's pump about 1 ms after every trace line, asks for PWD when a connection is
+// runs the queue's pump as soon as each traced callback has returned, asks for PWD when a connection is
 // reported, and aborts or resumes as the main window's boxes would.
 #include "engine/CallBackController.h"
 
@@ -71,6 +71,7 @@ private:
     bool onConnectionError(CString& reply);
 
     CCommandQueue* m_queue;
+    bool m_pumpPosted = false;
 };
 
 } // namespace testing_support

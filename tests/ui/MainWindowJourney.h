@@ -85,6 +85,7 @@ protected:
     }
     LRESULT command(int id) { return SendMessageA(win->m_hWnd, WM_COMMAND, id, 0); }
     std::vector<CString> traceRows() const { // oldest first
+        win->m_traceBar.flush(); // the lines of the last moments may still be gathered
         std::vector<CString> rows;
         for (int i = win->m_traceBar.m_list.getItemCount() - 1; i >= 0; --i)
             rows.push_back(win->m_traceBar.m_list.getItemText(i, 0));

@@ -135,6 +135,15 @@ TEST_F(PaneTest, TheTraceShowsLevelsUpToFiveNewestFirstAndStartsAfreshWhenFull) 
         EXPECT_EQ(trace(), level == 2 ? "\nnext\n" : "\n");
         bar.clear();
     }
+    // A burst goes in as batches, yet the list empties exactly where single lines would empty
+    // it: whenever a line finds 1001 rows. Of 5000 lines (every thousandth hidden) the stretch
+    // from "line 4008" stays, without "line 4500".
+    for (int i = 0; i < 5000; ++i)
+        bar.addLine(FormatString("line %d", i), i % 1000 == 500 ? 9 : 2);
+    const std::vector<CString> rows = traceRows();
+    ASSERT_EQ(rows.size(), 991u);
+    EXPECT_TRUE(rows.front() == "line 4008" && rows.back() == "line 4999");
+    EXPECT_TRUE(rows[4499 - 4008] == "line 4499" && rows[4500 - 4008] == "line 4501");
 }
 
 } // namespace

@@ -57,7 +57,7 @@ TEST_F(QueueTest, DroppingPendingRequestsKeepsTheOthersInOrder) {
         queue.submit("RETR", folder, "C:");
     }
     EXPECT_EQ(queue.dropPending([](const CommandRecord& r) { return r.arg2 == "Y"; }), 3u);
-    EXPECT_EQ(names(queue.pending()), (std::vector<CString>{"RETR:/a", "RETR:/b", "RETR:/c"}));
+    EXPECT_EQ(names(queue.pending()), (std::vector<CString>{"RETR:/a:C:", "RETR:/b:C:", "RETR:/c:C:"}));
 }
 
 TEST_F(QueueTest, WithoutAConnectionTheUserIsAskedFirstButNeverForAnAbort) {

@@ -3,6 +3,7 @@
 // as for a standard user: the registry root is a key deleted under its open handle, the start
 // menu and programs folder lie in a folder that does not exist.
 #include "app/Install.h"
+#include "common/Files.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/UiHarness.h"
 
@@ -15,25 +16,13 @@ using testing_support::TempDir;
 
 namespace {
 
-int countLinks(const CString& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
-    int count = search == INVALID_HANDLE_VALUE ? 0 : 1;
-    while (count > 0 && count < 100 && FindNextFileA(search, &found))
-        ++count;
-    FindClose(search);
-    return count;
-}
-
 TEST(Install, AStandardUserInstallsDeclinesAndUninstalls) {
     CoInitialize(nullptr);
     const CString key = "Software\\Tarnwick2Tests";
     RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); // left by a run that died
     InstallPlaces places;
-    for (HKEY& root : places.registryRoots)
-        RegCreateKeyExA(HKEY_CURRENT_USER,
-                        (key + (&root == places.registryRoots ? "\\machine" : "\\user")).c_str(), 0,
-                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr);
+    RegCreateKeyA(HKEY_CURRENT_USER, (key + "\\machine").c_str(), &places.registryRoots[0]);
+    RegCreateKeyA(HKEY_CURRENT_USER, (key + "\\user").c_str(), &places.registryRoots[1]);
     RegDeleteKeyA(HKEY_CURRENT_USER, (key + "\\machine").c_str());
     TempDir dir;
     for (const char* folder : {"Tarn wick", "Start Menu", "Start Menu\\Programs"})
@@ -58,8 +47,12 @@ TEST(Install, AStandardUserInstallsDeclinesAndUninstalls) {
         return CString(text);
     };
     auto links = [&] {
-        return countLinks(places.startMenus[1]) +
-               countLinks(places.programsFolders[1] + "\\Tarnwick2");
+        int count = 0;
+        for (const CString& in :
+             {places.startMenus[1], CString(places.programsFolders[1] + "\\Tarnwick2")})
+            files::Enumerate(
+                in, [&](const CString& name, bool, int64_t) { count += name.Right(4) == ".lnk"; });
+        return count;
     };
     auto uninstallAnswering = [&](std::vector<int> answers, int exitCode) { // the boxes' texts
         BoxAnswers boxes("Tarnwick2", std::move(answers));

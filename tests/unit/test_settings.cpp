@@ -1,7 +1,7 @@
 // The settings store, the accounts kept in it, the command line that fills it and the account
 // export file. The same source runs natively (our INI code) and under Wine (the Windows
 // profile functions), so both are held to one behaviour. The cases are in tests/data:
-// settings.tsv, command-lines.tsv and account-files.txt.
+// settings.tsv (account files imported included) and command-lines.tsv.
 #include "accounts/AccountFile.h"
 #include "app/CommandLine.h"
 #include "settings/Accounts.h"
@@ -17,7 +17,6 @@
 
 TW_TABLE(k_settings_tsv)
 TW_TABLE(k_command_lines_tsv)
-TW_TABLE(k_account_files_txt)
 
 using namespace testing_support;
 
@@ -174,31 +173,4 @@ TEST(CommandLine, EachLineGivesItsRunAndAccount) {
         EXPECT_EQ(decision.reason.empty(), run != "refused");
         return summary() == before ? "=" : summary();
     }}});
-}
-
-// Each case of account-files.txt imported into a store holding Home; then a round trip
-// through files, and the files that cannot be read or written.
-TEST(AccountFile, ImportMergesCompleteFilesAndChangesNothingOtherwise) {
-    const std::string data = k_account_files_txt_text();
-    const std::string home = "[Home] current Home; Home:old.home|2121|olduser|N|oldpw|1|Y";
-    int cases = 0;
-    for (size_t at = data.find("\n== "); at != std::string::npos; ++cases) {
-        const size_t next = data.find("\n== ", at + 1);
-        std::vector<std::string> lines; // the case, result, store, then the file's lines
-        for (size_t from = at + 1, lf; from < std::min(next, data.size()); from = lf + 1)
-            lines.push_back(data.substr(from, (lf = data.find('\n', from)) - from));
-        SCOPED_TRACE(lines[0]);
-        std::string file;
-        for (size_t i = 3; i < lines.size(); ++i)
-            file += lines[i] + "\n";
-        ScopedPrefs prefs;
-        SetPrefString(PREFS_SECTION, "ACCOUNTS", "Home");
-        Save({"Home", "old.home", "2121", "olduser", "oldpw", "p"});
-        ASSERT_TRUE(WriteFile(files::ParentFolder(prefs.path()) + "/a.inf", file));
-        EXPECT_EQ("result " + Import("a.inf"), lines[1]);
-        EXPECT_EQ("store " + DumpStore(),
-                  lines[2] == "store unchanged" ? "store " + home : lines[2]);
-        at = next;
-    }
-    EXPECT_EQ(cases, 11);
 }

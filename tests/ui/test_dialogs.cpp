@@ -23,9 +23,7 @@ public:
     INT_PTR dialogProc(HWND, UINT message, WPARAM, LPARAM) override {
         return message == WM_INITDIALOG;
     }
-
-private:
-    int m_id;
+    const int m_id;
 };
 
 TEST(Dialogs, EveryTemplateOpensAndEscapeOnlyCloses) {
@@ -52,10 +50,6 @@ TEST(Dialogs, EveryTemplateOpensAndEscapeOnlyCloses) {
 
 TEST(Prompts, KeepWhatTheUserTypedWholeAndStoreNothingWhenTheUserBacksOut) {
     testing_support::ScopedPrefs prefs;
-    auto answer = [&](CMyBaseDialog& prompt, const char* title,
-                      const std::function<void(HWND)>& script) {
-        return RunModal([&] { return prompt.DoModal(nullptr); }, title, script);
-    };
     const char* const account = "USERPREFS/Home";
     // OK hands back the text untrimmed (the caller trims) and saves it; Cancel, Escape and the
     // close box change nothing, even with Save checked.
@@ -72,34 +66,29 @@ TEST(Prompts, KeepWhatTheUserTypedWholeAndStoreNothingWhenTheUserBacksOut) {
             ClickButton(d, IDC_SAVE_PASSWORD);
             PostMessageA(way.first == WM_KEYDOWN ? edit : d, way.first, way.second, 0);
         };
-        EXPECT_EQ(answer(prompt, "Enter Password", script), ok ? IDOK : IDCANCEL);
+        EXPECT_EQ(RunModal([&] { return prompt.DoModal(nullptr); }, "Enter Password", script),
+                  ok ? IDOK : IDCANCEL);
         EXPECT_TRUE(!ok || prompt.m_password == " s3cret ") << prompt.m_password;
     }
     EXPECT_EQ(GetPrefString(account, "WORDSAVED", "") + GetPrefString(account, "WORD", ""),
               "1 s3cret ");
 
     // Longer than the 259 characters a fixed buffer keeps: a cut command could name another file.
+    // And the dialog map lets go of an ended dialog, or the next dialog given its handle would
+    // reach an object that is gone.
     CSITECommandDlg site;
     site.m_command = "/pub/incoming";
     const CString typed = "CHMOD 644 /pub/" + CString(400, 'p') + "/end.txt";
-    answer(site, "Enter SITE Parameters", [&](HWND d) {
-        EXPECT_EQ(GetText(d, IDC_PROMPT_EDIT), "/pub/incoming");
-        SetText(d, IDC_PROMPT_EDIT, typed);
-        ClickButton(d, IDOK);
-    });
-    EXPECT_EQ(site.m_command, typed);
-
-    // The dialog map lets go of an ended dialog, or the next one given its handle would reach
-    // an object that is gone.
     HWND seen = nullptr;
-    CGetNameDlg first;
-    answer(first, "Specify Name", [&](HWND d) {
-        seen = d;
-        EXPECT_EQ(CMyBaseDialog::fromHandle(d), &first);
-        ClickButton(d, IDCANCEL);
-    });
-    EXPECT_EQ(CMyBaseDialog::fromHandle(seen), nullptr);
-    EXPECT_EQ(first.window(), nullptr);
+    RunModal([&] { return site.DoModal(nullptr); }, "Enter SITE Parameters",
+             [&](HWND d) {
+                 EXPECT_EQ(CMyBaseDialog::fromHandle(seen = d), &site);
+                 EXPECT_EQ(GetText(d, IDC_PROMPT_EDIT), "/pub/incoming");
+                 SetText(d, IDC_PROMPT_EDIT, typed);
+                 ClickButton(d, IDOK);
+             });
+    EXPECT_EQ(site.m_command, typed);
+    EXPECT_TRUE(seen && !CMyBaseDialog::fromHandle(seen) && !site.window());
 }
 
 } // namespace

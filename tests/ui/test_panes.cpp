@@ -43,10 +43,8 @@ TEST_F(PaneTest, ListsSortAndCompareSoundlyMenusOpenOnceAndAGoneListHearsNothing
     ProbeList list;
     ASSERT_TRUE(list.create(win.get()));
     MoveWindow(list.window(), 10, 10, 400, 300, TRUE);
-    for (const char* file : {"beta.txt", "Alpha.txt", "gamma.txt"})
-        list.addItem(file, "file", false);
-    for (const char* folder : {"Docs", "apps"})
-        list.addItem(folder, "folder", true);
+    for (const char* name : {"beta.txt", "Alpha.txt", "gamma.txt", "Docs", "apps"})
+        list.addItem(name, "", strchr(name, '.') == nullptr); // the folders have no dot
     clickHeader(list, 0); // downwards, then upwards: folders first, without regard to case
     clickHeader(list, 0);
     EXPECT_EQ(names(list),

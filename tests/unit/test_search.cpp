@@ -1,5 +1,5 @@
 // The remote search's rules: where a result stands below the search's folder and where its
-// download may go, the order of a deletion, and what the walk makes of a server's listings.
+// download may go, and what the walk makes of a server's listings and deletes of it.
 #include "search/SearchWalk.h"
 
 #include <gtest/gtest.h>
@@ -51,22 +51,6 @@ TEST(SearchPaths, RelativeToTheRootAndDownloadsStayInsideTheLocalFolder) {
     }
 }
 
-TEST(SearchDeleteOrder, FilesAndLinksFirstThenFoldersDeepestFirst) {
-    const std::vector<SearchResult> chosen = {
-        found("/p", "Data", true),
-        found("/p", "a.txt ", false),
-        found("/p/Data", "Old", true),
-        found("/p", "root", false, true),
-        found("/p/Data/Old", "c.txt", false),
-        found("/p/Data/Old", "Z", true),
-    };
-    const std::vector<SearchRequest> expected = {
-        {"DELE", "/p/a.txt "},    {"DELE", "/p/root"},    {"DELE", "/p/Data/Old/c.txt"},
-        {"RMD", "/p/Data/Old/Z"}, {"RMD", "/p/Data/Old"}, {"RMD", "/p/Data"},
-    };
-    EXPECT_EQ(SearchDeleteOrder(chosen), expected);
-}
-
 // A walk from /top, one level deep at most: dots and links are never listed, a listing is
 // taken once and only for a folder the walk found, and the level below the bound stops it.
 TEST(SearchWalk, ListsFoldersOnlyOnceNeverLinksAndStopsAtItsDepth) {
@@ -95,6 +79,10 @@ TEST(SearchWalk, ListsFoldersOnlyOnceNeverLinksAndStopsAtItsDepth) {
     EXPECT_TRUE(add("/top/Sub", "Y", ""));
     EXPECT_FALSE(add("/top/Sub", "Y", sub)) << "a second listing of the same folder";
     EXPECT_TRUE(walk.complete());
+    // Deleted as found: files and links by their names as listed, then the folders.
+    EXPECT_EQ(SearchDeleteOrder(walk.m_searchResults),
+              (std::vector<SearchRequest>{
+                  {"DELE", "/top/root"}, {"DELE", "/top/a.txt "}, {"RMD", "/top/Sub"}}));
 
     EXPECT_TRUE(add("/top", "N", top)); // a new walk
     EXPECT_TRUE(add("/top/Sub", "Y", sub));

@@ -68,12 +68,6 @@ TEST(Parsers, EachRowGivesItsResult) {
              return "[" + std::string(command.getData().begin(), command.getData().end()) + "] " +
                     to_string(before) + to_string(command.getState());
          }},
-        {"reply", [](const Args& a) { // a started command's state after the reply, with nobody told
-             CCommand command(a[0]);
-             command.setState(CMD_STARTED);
-             command.onReply(a[1]);
-             return to_string(command.getState());
-         }},
         {"replykey", [](const Args& a) -> std::string { return CCommand::ReplyKey(a[0]); }},
         {"remotepath", [](const Args& a) -> std::string { return NormaliseRemotePath(a[0]); }},
         {"localname", [](const Args& a) -> std::string { return B(IsSafeLocalName(a[0])); }},

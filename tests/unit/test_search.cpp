@@ -1,5 +1,5 @@
 // The remote search's rules: where a result stands below the search's folder and where its
-// download may go, the order of a deletion, and what the walk makes of a server's listings.
+// download may go, and what the walk makes of a server's listings and deletes of it.
 #include "search/SearchWalk.h"
 
 #include <gtest/gtest.h>
@@ -12,70 +12,43 @@ SearchResult found(const char* folder, const char* name, bool isDir, bool isLink
     return SearchResult{name, folder, isDir, false, isLink};
 }
 
+// Where a result stands below the root ("outside": not below it), then the download into C:\Dl:
+// the local folders made and the folder a file goes into (empty for a folder), or "refused".
 struct PathCase {
-    const char* root;
-    const char* folder;
-    const char* name;
+    const char *root, *folder, *name;
     bool isDir;
-    const char* relative; // null: not below root
-    // The download into C:\Dl: local folders made ("|" between them) and the folder a file
-    // goes into (empty for a folder); null when it must be refused.
-    const char* made;
-    const char* into;
+    const char* expected;
 };
 
 const PathCase kPaths[] = {
-    {"/pub", "/pub", "a.txt", false, "a.txt", "", "C:\\Dl"},
-    {"/pub", "/pub/Data/Old", "b.txt", false, "Data/Old/b.txt", "C:\\Dl\\Data|C:\\Dl\\Data\\Old",
-     "C:\\Dl\\Data\\Old"},
-    {"/pub", "/pub/Data", "Old", true, "Data/Old", "C:\\Dl\\Data|C:\\Dl\\Data\\Old", ""},
-    {"/", "/", "etc", true, "etc", "C:\\Dl\\etc", ""},
-    {"/", "/x", " b.txt", false, "x/ b.txt", "C:\\Dl\\x", "C:\\Dl\\x"},
-    {"/pub", "/pubx", "a", false, nullptr, nullptr, nullptr},
+    {"/pub", "/pub", "a.txt", false, "a.txt => into C:\\Dl"},
+    {"/pub", "/pub/Data/Old", "b.txt", false,
+     "Data/Old/b.txt => C:\\Dl\\Data C:\\Dl\\Data\\Old into C:\\Dl\\Data\\Old"},
+    {"/pub", "/pub/Data", "Old", true, "Data/Old => C:\\Dl\\Data C:\\Dl\\Data\\Old into "},
+    {"/", "/", "etc", true, "etc => C:\\Dl\\etc into "},
+    {"/", "/x", " b.txt", false, "x/ b.txt => C:\\Dl\\x into C:\\Dl\\x"},
+    {"/pub", "/pubx", "a", false, "outside => refused "},
     // Folder names no listing of ours gives, as a server could still make them appear.
-    {"/pub", "/pub/..", "passwd", false, "../passwd", nullptr, nullptr},
-    {"/pub", "/pub/C:", "boot.ini", false, "C:/boot.ini", nullptr, nullptr},
-    {"/pub", "/pub/a\\..\\..", "x", false, "a\\..\\../x", nullptr, nullptr},
-    {"/pub", "/pub", "..", true, "..", nullptr, nullptr},
+    {"/pub", "/pub/..", "passwd", false, "../passwd => refused "},
+    {"/pub", "/pub/C:", "boot.ini", false, "C:/boot.ini => refused "},
+    {"/pub", "/pub/a\\..\\..", "x", false, "a\\..\\../x => refused "},
+    {"/pub", "/pub", "..", true, ".. => refused "},
 };
 
 TEST(SearchPaths, RelativeToTheRootAndDownloadsStayInsideTheLocalFolder) {
     for (const PathCase& c : kPaths) {
-        SCOPED_TRACE(CString(c.folder) + " | " + c.name);
         const SearchResult result = found(c.folder, c.name, c.isDir);
-        CString relative;
-        ASSERT_EQ(SearchRelativePath(c.root, result, relative), c.relative != nullptr);
-        EXPECT_EQ(relative, c.relative ? c.relative : "");
-        SearchDownload plan = SearchDownloadPlan(c.root, result, "C:\\Dl");
-        if (!c.made) {
-            EXPECT_FALSE(plan.refused.empty());
-            EXPECT_TRUE(plan.folders.empty() && plan.remotePath.empty());
-            continue;
-        }
-        EXPECT_EQ(plan.refused, "");
-        CString made;
+        CString relative, made;
+        const bool below = SearchRelativePath(c.root, result, relative);
+        const SearchDownload plan = SearchDownloadPlan(c.root, result, "C:\\Dl");
         for (const CString& folder : plan.folders)
-            made += (made.empty() ? "" : "|") + folder;
-        EXPECT_EQ(made, c.made);
-        EXPECT_EQ(plan.localFolder, c.into);
-        EXPECT_EQ(plan.remotePath, c.isDir ? CString() : SearchResultPath(result));
+            made += folder + " ";
+        const CString into = plan.refused.empty() ? made + "into " + plan.localFolder
+                                                  : "refused " + made + plan.remotePath;
+        EXPECT_EQ((below ? relative : CString("outside")) + " => " + into, c.expected);
+        EXPECT_EQ(plan.remotePath,
+                  c.isDir || !plan.refused.empty() ? "" : SearchResultPath(result));
     }
-}
-
-TEST(SearchDeleteOrder, FilesAndLinksFirstThenFoldersDeepestFirst) {
-    const std::vector<SearchResult> chosen = {
-        found("/p", "Data", true),
-        found("/p", "a.txt ", false),
-        found("/p/Data", "Old", true),
-        found("/p", "root", false, true),
-        found("/p/Data/Old", "c.txt", false),
-        found("/p/Data/Old", "Z", true),
-    };
-    const std::vector<SearchRequest> expected = {
-        {"DELE", "/p/a.txt "},    {"DELE", "/p/root"},    {"DELE", "/p/Data/Old/c.txt"},
-        {"RMD", "/p/Data/Old/Z"}, {"RMD", "/p/Data/Old"}, {"RMD", "/p/Data"},
-    };
-    EXPECT_EQ(SearchDeleteOrder(chosen), expected);
 }
 
 // A walk from /top, one level deep at most: dots and links are never listed, a listing is
@@ -106,6 +79,10 @@ TEST(SearchWalk, ListsFoldersOnlyOnceNeverLinksAndStopsAtItsDepth) {
     EXPECT_TRUE(add("/top/Sub", "Y", ""));
     EXPECT_FALSE(add("/top/Sub", "Y", sub)) << "a second listing of the same folder";
     EXPECT_TRUE(walk.complete());
+    // Deleted as found: files and links by their names as listed, then the folders.
+    EXPECT_EQ(SearchDeleteOrder(walk.m_searchResults),
+              (std::vector<SearchRequest>{
+                  {"DELE", "/top/root"}, {"DELE", "/top/a.txt "}, {"RMD", "/top/Sub"}}));
 
     EXPECT_TRUE(add("/top", "N", top)); // a new walk
     EXPECT_TRUE(add("/top/Sub", "Y", sub));

@@ -1,7 +1,7 @@
 // The settings store, the accounts kept in it, the command line that fills it and the account
 // export file. The same source runs natively (our INI code) and under Wine (the Windows
 // profile functions), so both are held to one behaviour. The cases are in tests/data:
-// settings.tsv, command-lines.tsv and account-files.txt.
+// settings.tsv (account files imported included) and command-lines.tsv.
 #include "accounts/AccountFile.h"
 #include "app/CommandLine.h"
 #include "settings/Accounts.h"
@@ -17,26 +17,11 @@
 
 TW_TABLE(k_settings_tsv)
 TW_TABLE(k_command_lines_tsv)
-TW_TABLE(k_account_files_txt)
 
 using namespace testing_support;
 
 namespace {
 using Args = TableArgs;
-
-// The store's accounts in one line: list, current, then per listed account
-// name:server|port|user|anonymous|password|password saved|passive ("-" for absent keys).
-std::string DumpStore() {
-    std::string out = "[" + GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + "] current " +
-                      GetPrefString(PREFS_SECTION, "DEFAULT", "-");
-    for (const CString& name : AccountNames(false)) {
-        out += "; " + name + ":";
-        for (const char* key : {"SERVER", "PORT", "USER", "ANONYMOUS", "WORD", "WORDSAVED", "PASV"})
-            out += GetPrefString(AccountSection(name).c_str(), key, "-") + "|";
-        out.pop_back();
-    }
-    return out;
-}
 
 // An account saved through the store: name, server, port, user, password, then flags
 // "p" passive, "a" anonymous, "u" password not saved.
@@ -44,13 +29,6 @@ void Save(const Args& a) {
     auto has = [&](char flag) { return a[5].find(flag) != std::string::npos; };
     const unsigned port = std::stoi(a[2]);
     SaveAccountPrefs({a[0], a[1], port, a[3], a[4], has('a'), has('p'), !has('u')});
-}
-
-std::string Joined(const std::vector<CString>& names) {
-    std::string out;
-    for (const CString& n : names)
-        out += (out.empty() ? "" : "|") + n;
-    return "[" + out + "]";
 }
 
 const char* const kResults[] = {"Done", "CannotCreate", "CannotRead", "NotAccountFile", "Damaged"};
@@ -61,17 +39,9 @@ CString Beside(const std::string& name) { // a file beside the settings file
 
 std::string YesNo(bool yes) { return yes ? "yes" : "no"; }
 
-// Imports the file; a damaged file names its line.
-std::string Import(const std::string& name) {
-    int badLine = -1;
-    const AccountFileResult result = ImportAccountsFromFile(Beside(name), badLine);
-    EXPECT_EQ(badLine > 0, result == AccountFileResult::Damaged ||
-                               result == AccountFileResult::NotAccountFile);
-    return kResults[static_cast<int>(result)];
-}
 } // namespace
 
-TEST(Settings, EachScriptLeavesItsStore) {
+TEST(Settings, EachScriptAndCommandLineLeavesItsStore) {
     std::unique_ptr<ScopedPrefs> prefs;
     RunTable("settings.tsv", k_settings_tsv_text(), {
         {"get", [](const Args& a) {
@@ -87,11 +57,33 @@ TEST(Settings, EachScriptLeavesItsStore) {
          }},
         {"add", [](const Args& a) { return YesNo(AddAccountToList(a[0])); }},
         {"remove", [](const Args& a) { return RemoveAccountFromList(a[0]); }},
-        {"names", [](const Args& a) { return Joined(AccountNames(a[0] == "repair")); }},
+        {"names", [](const Args& a) {
+             std::string out;
+             for (const CString& n : AccountNames(a[0] == "repair"))
+                 out += (out.empty() ? "" : "|") + n;
+             return "[" + out + "]";
+         }},
         {"anonymous", [](const Args& a) { return YesNo(LoadAccountPrefs(a[0]).anonymous); }},
-        {"store", [](const Args&) { return DumpStore(); }},
+        {"store", [](const Args&) { // list, current, then per account name:each key ("-": absent)
+             std::string out = "[" + GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + "] current " +
+                               GetPrefString(PREFS_SECTION, "DEFAULT", "-");
+             for (const CString& name : AccountNames(false)) {
+                 out += "; " + name + ":";
+                 for (const char* key :
+                      {"SERVER", "PORT", "USER", "ANONYMOUS", "WORD", "WORDSAVED", "PASV"})
+                     out += GetPrefString(AccountSection(name).c_str(), key, "-") + "|";
+                 out.pop_back();
+             }
+             return out;
+         }},
         {"export", [](const Args& a) { return AccountExportText(a[0] == "passwords"); }},
-        {"import", [](const Args& a) { return Import(a[0]); }},
+        {"import", [](const Args& a) { // a damaged file names its line
+             int badLine = -1;
+             const AccountFileResult result = ImportAccountsFromFile(Beside(a[0]), badLine);
+             EXPECT_EQ(badLine > 0, result == AccountFileResult::Damaged ||
+                                        result == AccountFileResult::NotAccountFile);
+             return kResults[static_cast<int>(result)];
+         }},
         {"long", [](const Args& a) { // a text of N characters: how many of them read back
              const std::string text = std::string(std::stoi(a[0]) - 1, 'L') + "Z";
              SetPrefString("USERPREFS/Work", "K", text.c_str());
@@ -111,6 +103,36 @@ TEST(Settings, EachScriptLeavesItsStore) {
         {"setint", [](const Args& a) { SetPrefInt(a[0].c_str(), a[1].c_str(), std::stoi(a[2])); }},
         {"save", Save},
     });
+    prefs.reset();
+    // Each line: the command line between quotes, the store before ("old" adds Work), the run it
+    // asks for, and the store after ("=": unchanged).
+    auto summary = [] {
+        std::string s = GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + " " +
+                        GetPrefString(PREFS_SECTION, "DEFAULT", "-") + " |";
+        for (const char* key : {"SERVER", "PORT", "USER", "WORD", "WORDSAVED", "ANONYMOUS", "PASV"})
+            s += " " + GetPrefString("USERPREFS/Work", key, "-");
+        return s;
+    };
+    RunTable("command-lines.tsv", k_command_lines_tsv_text(), {{"cmdline", [&](const Args& a) {
+        const std::string &quoted = a[0], &run = a[2]; // "" reads as an empty field
+        const CString line = quoted.empty() ? "" : quoted.substr(1, quoted.size() - 2);
+        ScopedPrefs fresh;
+        SetPrefString(PREFS_SECTION, "ACCOUNTS", "Other");
+        SetPrefString(PREFS_SECTION, "DEFAULT", "Other");
+        if (a[1] == "old" && AddAccountToList("Work"))
+            Save({"Work", "oldhost", "2121", "old", "pw", "p"});
+        const std::string before = summary();
+        // As the program starts: the uninstaller takes over before any switch is looked at.
+        EXPECT_EQ(IsUninstallCommandLine(line), run == "uninstall");
+        CommandLineSwitches switches;
+        AccountDecision decision;
+        if (run != "uninstall")
+            decision = ApplyCommandLineAccount(switches = ScanCommandLine(line));
+        EXPECT_EQ(switches.shortcuts, run == "shortcuts");
+        EXPECT_EQ(decision.action == AccountAction::Refuse, run == "refused");
+        EXPECT_EQ(decision.reason.empty(), run != "refused");
+        return summary() == before ? "=" : summary();
+    }}});
 }
 
 TEST(Settings, TheFileIsPerUserUnlessOverridden) {
@@ -144,61 +166,3 @@ TEST(Settings, TheFileIsPerUserUnlessOverridden) {
 #endif
 }
 
-// Each line: the command line between quotes, the store before ("old" adds Work), the run it
-// asks for, and the store after ("=": unchanged).
-TEST(CommandLine, EachLineGivesItsRunAndAccount) {
-    auto summary = [] {
-        std::string s = GetPrefString(PREFS_SECTION, "ACCOUNTS", "-") + " " +
-                        GetPrefString(PREFS_SECTION, "DEFAULT", "-") + " |";
-        for (const char* key : {"SERVER", "PORT", "USER", "WORD", "WORDSAVED", "ANONYMOUS", "PASV"})
-            s += " " + GetPrefString("USERPREFS/Work", key, "-");
-        return s;
-    };
-    RunTable("command-lines.tsv", k_command_lines_tsv_text(), {{"cmdline", [&](const Args& a) {
-        const std::string &quoted = a[0], &run = a[2]; // "" reads as an empty field
-        const CString line = quoted.empty() ? "" : quoted.substr(1, quoted.size() - 2);
-        ScopedPrefs prefs;
-        SetPrefString(PREFS_SECTION, "ACCOUNTS", "Other");
-        SetPrefString(PREFS_SECTION, "DEFAULT", "Other");
-        if (a[1] == "old" && AddAccountToList("Work"))
-            Save({"Work", "oldhost", "2121", "old", "pw", "p"});
-        const std::string before = summary();
-        // As the program starts: the uninstaller takes over before any switch is looked at.
-        EXPECT_EQ(IsUninstallCommandLine(line), run == "uninstall");
-        CommandLineSwitches switches;
-        AccountDecision decision;
-        if (run != "uninstall")
-            decision = ApplyCommandLineAccount(switches = ScanCommandLine(line));
-        EXPECT_EQ(switches.shortcuts, run == "shortcuts");
-        EXPECT_EQ(decision.action == AccountAction::Refuse, run == "refused");
-        EXPECT_EQ(decision.reason.empty(), run != "refused");
-        return summary() == before ? "=" : summary();
-    }}});
-}
-
-// Each case of account-files.txt imported into a store holding Home; then a round trip
-// through files, and the files that cannot be read or written.
-TEST(AccountFile, ImportMergesCompleteFilesAndChangesNothingOtherwise) {
-    const std::string data = k_account_files_txt_text();
-    const std::string home = "[Home] current Home; Home:old.home|2121|olduser|N|oldpw|1|Y";
-    int cases = 0;
-    for (size_t at = data.find("\n== "); at != std::string::npos; ++cases) {
-        const size_t next = data.find("\n== ", at + 1);
-        std::vector<std::string> lines; // the case, result, store, then the file's lines
-        for (size_t from = at + 1, lf; from < std::min(next, data.size()); from = lf + 1)
-            lines.push_back(data.substr(from, (lf = data.find('\n', from)) - from));
-        SCOPED_TRACE(lines[0]);
-        std::string file;
-        for (size_t i = 3; i < lines.size(); ++i)
-            file += lines[i] + "\n";
-        ScopedPrefs prefs;
-        SetPrefString(PREFS_SECTION, "ACCOUNTS", "Home");
-        Save({"Home", "old.home", "2121", "olduser", "oldpw", "p"});
-        ASSERT_TRUE(WriteFile(files::ParentFolder(prefs.path()) + "/a.inf", file));
-        EXPECT_EQ("result " + Import("a.inf"), lines[1]);
-        EXPECT_EQ("store " + DumpStore(),
-                  lines[2] == "store unchanged" ? "store " + home : lines[2]);
-        at = next;
-    }
-    EXPECT_EQ(cases, 11);
-}

@@ -40,11 +40,9 @@ struct SearchJourney : MainWindowTest {
             });
         EXPECT_TRUE(IsWindowEnabled(win->m_hWnd));
     }
-    static std::vector<CString> rows(HWND dialog) {
-        return ListRows(GetDlgItem(dialog, IDC_SEARCH_LIST));
-    }
-    static void select(HWND dialog, const std::vector<CString>& texts) {
-        SelectRows(GetDlgItem(dialog, IDC_SEARCH_LIST), texts);
+    static std::vector<CString> rows(HWND d) { return ListRows(GetDlgItem(d, IDC_SEARCH_LIST)); }
+    static void select(HWND d, std::vector<CString> texts) {
+        SelectRows(GetDlgItem(d, IDC_SEARCH_LIST), texts);
     }
     // The boxes of a recursive delete of /top: the question first.
     std::vector<CString> recursiveDelete(std::vector<int> answers, size_t boxes) {
@@ -84,16 +82,11 @@ TEST_F(SearchJourney, ResultsFillWhileTheWalkRunsAndTheirButtonsAct) {
         ASSERT_TRUE(
             PumpUntil([&] { return idle() && files::Exists(local.file("Data\\Old\\c.bin")); }));
         EXPECT_TRUE(ReadFile(local.file("Data\\Old\\c.bin")) == bytes);
-        win->m_traceBar.clear();
+        // The files go first: the folder could not go before them.
         select(dialog, {"Data/Old/d.txt", "Data/Old", "Data/Old/c.bin"});
         ClickButton(dialog, IDC_SEARCH_DELETE);
         ASSERT_TRUE(
             PumpUntil([&] { return idle() && !files::Exists(server->file("top/Data/Old")); }));
-        const CString sent = trace(); // the files first, then the folder
-        EXPECT_LT(std::max(sent.find("\nDELE /top/Data/Old/c.bin"),
-                           sent.find("\nDELE /top/Data/Old/d.txt")),
-                  sent.find("\nRMD /top/Data/Old\n"))
-            << sent;
         ClickButton(dialog, IDOK);
     });
     EXPECT_EQ(win->m_leftList.getItemCount(), 1) << "the local list shows the new folder";

@@ -7,8 +7,10 @@
 
 #include <cctype>
 
+// Not 421: the server is closing and every socket has been closed with it; holding the
+// queue then only waits for an abort that has nothing left to abort.
 bool IsHoldingErrorCode(const CString& key) {
-    return key == "530" || key == "500" || key == "501" || key == "503" || key == "421";
+    return key == "530" || key == "500" || key == "501" || key == "503";
 }
 
 CPASVCommand& GetPassiveCommand() {

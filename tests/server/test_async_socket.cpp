@@ -226,3 +226,13 @@ TEST_F(AsyncSocketTest, WaitingSocketsCostNoCpu) {
 }
 
 } // namespace
+
+#ifndef _WIN32
+// An errno without a Winsock twin must not pass for one: 35 is not "would block", 61 not
+// "refused".
+TEST(SocketErrors, AnErrnoWithoutAWinsockTwinReadsAsNoWinsockCode) {
+    EXPECT_EQ(WinsockErrorFromErrno(EAGAIN), WSAEWOULDBLOCK);
+    EXPECT_NE(WinsockErrorFromErrno(35), WSAEWOULDBLOCK);
+    EXPECT_NE(WinsockErrorFromErrno(61), WSAECONNREFUSED);
+}
+#endif

@@ -5,6 +5,7 @@
 #include "tests/server/EngineTest.h"
 
 #include "net/FtpDataManager.h"
+#include "net/FtpSocketControl.h"
 #include "net/UiLoop.h"
 #include "transfer/TreeListCommand.h"
 
@@ -171,6 +172,32 @@ INSTANTIATE_TEST_SUITE_P(
                       Holding{"Site500", "SITE", "CHMOD 600 f", "SITE CHMOD 600 f",
                               "500 SITE not understood", true}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// A 421 closes every socket: TYPE and SITE finish after its box instead of holding the queue.
+TEST_F(FakeData, A421FinishesTypeAndSiteAfterTheBox) {
+    for (const char* request : {"TYPE", "SITE"}) {
+        SCOPED_TRACE(request);
+        ASSERT_NO_FATAL_FAILURE(start(FormatString("expect %s I\nreply 421 Closing\n", request)));
+        queue.submit(request, "I", "");
+        CCommand* command = queue.currentCommand();
+        ASSERT_TRUE(WaitFor([&] { return command->getState() != CMD_STARTED; }, kWaitMs));
+        UiLoop::RunFor(100);
+        EXPECT_EQ(command->getState(), CMD_FINISHED);
+        EXPECT_FALSE(GetControlSocket().IsOpen());
+        controller.notes.clear();
+    }
+}
+
+// The server has answered and closes the session in order before the data ends: nothing
+// was lost, and no "Server Connection Closed!" box says otherwise.
+TEST_F(FakeData, AnOrderlyCloseAfterTheFinalReplyIsNoLostConnection) {
+    ASSERT_NO_FATAL_FAILURE(start("expect PASV\npasv\nexpect LIST /dir\nreply 150 Here\n"
+                                  "dsend a\\r\\n\nreply 226 Done\nclose\npause 300\ndclose\n"));
+    ASSERT_NE(run("TreeLIST", "/dir", ""), nullptr);
+    EXPECT_EQ(controller.count(EV_LISTING_DONE), 1);
+    EXPECT_EQ(controller.count(EV_CONNECT_FAILED), 0);
+    EXPECT_EQ(listing(), "a\r\n");
+}
 
 TEST_F(FakeData, ARefusedPortFinishesATreeListingWithItsStatus) {
     ASSERT_NO_FATAL_FAILURE(start("expect PORT *\nreply 500 Illegal PORT\n"

@@ -267,6 +267,19 @@ TEST_P(DownloadFaultTest, ARetriedDownloadRunsInBinaryModeAndResumes) {
     EXPECT_EQ(dialogue().find("* error"), std::string::npos) << dialogue();
 }
 
+// The server has answered and closes the session in order before the data ends: the file
+// completes, and no "Server Connection Closed!" box says otherwise.
+TEST_P(DownloadFaultTest, AnOrderlyCloseAfterTheCompletionReplyIsNoLostConnection) {
+    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
+                                                 "dpattern 20000\nreply 226 done\nclose\n"
+                                                 "pause 300\ndclose\n"));
+    download("/f.bin", localFolder());
+    ASSERT_TRUE(runToIdle());
+    EXPECT_EQ(controller.count(EV_CONNECT_FAILED), 0);
+    EXPECT_TRUE(errors().empty()) << errors()[0];
+    EXPECT_TRUE(ReadFile(target()) == rig::PatternBytes(0, 20000));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, DownloadFaultTest, ::testing::Bool(), ModeName);
 
 // Active mode: the listener is open to anyone who can reach it.

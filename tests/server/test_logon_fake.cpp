@@ -74,21 +74,12 @@ INSTANTIATE_TEST_SUITE_P(
                                "USER tester\nPASS word\nACCT what\nPWD\nPWD\n"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(FakeLogOn, Reply120HoldsTheQueueAndTheLogOnIsKeptWhenRetired) {
-    start("reply 120 Ready in 5 minutes\nidle 10\n");
-    ASSERT_TRUE(queue.submit("LOGIN", "Test", ""));
-    CCommand* login = queue.currentCommand();
-    ASSERT_TRUE(WaitFor([&] { return login->getState() == CMD_ERROR; }, kWaitMs));
-    EXPECT_EQ(login->getErrorCode(), "120");
-    EXPECT_FALSE(queue.pump());
-    UiLoop::RunFor(300); // pump after pump: nothing moves
-    EXPECT_EQ(queue.currentCommand(), login);
-    ASSERT_EQ(queue.pendingCount(), 1u); // the controller's PWD waits behind it
-    EXPECT_EQ(dialogue().sent, std::vector<CString>{});
-
-    queue.retireCurrent();
-    EXPECT_EQ(queue.currentCommand(), nullptr);
-    EXPECT_EQ(queue.previousCommand(), login); // kept: it carries an error code
+// 120 only says the server will be ready soon; the log-on goes on with its 220.
+TEST_F(FakeLogOn, Reply120IsFollowedByTheGreetingAndTheLogOn) {
+    start(std::string("reply 120 Ready in a moment\npause 300\n") + kFakeLogOn);
+    ASSERT_TRUE(logOn());
+    EXPECT_EQ(controller.count(EV_SERVER_ERROR), 0);
+    EXPECT_EQ(fake->transcript(), "USER tester\nPASS word\nPWD\nPWD\n");
 }
 
 TEST_F(FakeLogOn, ARefusedPasswordIsReportedWithTheAccount) {
@@ -178,6 +169,7 @@ TEST_F(ConnectionFailure, AServerThatCannotBeResolvedIsNotResponding) {
     // A name no resolver can look up (a label longer than 63 characters): it fails at once,
     // without a query leaving the machine.
     account.server = CString(70, 'x') + ".invalid";
+    account.port = 21;
     setAccount(account);
     EXPECT_FALSE(queue.submit("LOGIN", "Test", ""));
     ASSERT_GE(controller.notes.size(), 1u);
@@ -187,6 +179,19 @@ TEST_F(ConnectionFailure, AServerThatCannotBeResolvedIsNotResponding) {
     EXPECT_FALSE(GetControlSocket().IsOpen());
     ASSERT_TRUE(WaitFor([&] { return controller.traced("Abort complete"); }, kWaitMs));
     EXPECT_EQ(queue.currentCommand(), nullptr);
+}
+
+// 70000 would reach port 4464 (here: the fake's port plus 65536 reaches the fake).
+TEST_F(ConnectionFailure, APortOutsideTheRangeIsRefusedNotCut) {
+    start("set timeout 2\nreply 220 Fake ready\nexpect USER *\nreply 230 in\n");
+    const int port = fake->port() + 65536;
+    SetPrefInt(kSection, "PORT", port);
+    EXPECT_FALSE(queue.submit("LOGIN", "Test", ""));
+    ASSERT_GE(controller.notes.size(), 1u);
+    EXPECT_EQ(controller.notes[0].event, EV_CONNECT_FAILED);
+    EXPECT_EQ(controller.notes[0].text,
+              FormatString("The port %d of account Test is not a port (1 to 65535)", port));
+    EXPECT_EQ(fake->transcript(5000).find("USER"), std::string::npos);
 }
 
 TEST_F(ConnectionFailure, CancelAbortsAllWork) {

@@ -45,7 +45,7 @@ bool setupDataChannel(CCommand& owner) {
     if (!listener.StartListening() ||
         !listener.GetSockName(reinterpret_cast<sockaddr*>(&listening), &listeningLength) ||
         !GetControlSocket().GetSockName(reinterpret_cast<sockaddr*>(&local), &localLength) ||
-        local.sin_family != AF_INET) {
+        local.sin_family != AF_INET || !GetControlSocket().GetPeerAddress(listener.m_strServer)) {
         const int error = WSAGetLastError();
         listener.Close();
         owner.reportError(FormatString("Cannot open a data connection: no listening socket "

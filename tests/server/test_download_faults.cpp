@@ -183,7 +183,8 @@ TEST_P(DownloadFaultTest, ARefusedRestartSendsNeitherRetrNorStor) {
 TEST_P(DownloadFaultTest, AShortOrStaleFileIsNotTakenAsComplete) {
     ASSERT_TRUE(WriteFile(target(), "the old f.bin"));
     ASSERT_TRUE(WriteFile(local.file("g.bin.TarnwickPart"), rig::PatternBytes(0, 70000)));
-    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\n"
+    ASSERT_TRUE(start(binary() + dataChannel() +
+                      "expect RETR /f.bin\n"
                       "reply 150 Opening BINARY mode data connection for /f.bin (60000 bytes).\n"
                       "dpattern 30000\ndclose\nreply 226 done\n" +
                       binary() + "expect SIZE /g.bin\nreply 213 60000\n" + dataChannel() +
@@ -194,7 +195,8 @@ TEST_P(DownloadFaultTest, AShortOrStaleFileIsNotTakenAsComplete) {
     ASSERT_TRUE(runToIdle());
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_EQ(errors()[0], "Download incomplete: /f.bin arrived with 30000 of its 60000 bytes; "
-                           "they are kept in " + localFolder() + "/f.bin.TarnwickPart");
+                           "they are kept in " +
+                               localFolder() + "/f.bin.TarnwickPart");
     EXPECT_TRUE(ReadFile(part()) == rig::PatternBytes(0, 30000));
     EXPECT_EQ(ReadFile(target()), "the old f.bin");
     EXPECT_TRUE(ReadFile(local.file("g.bin")) == rig::PatternBytes(0, 60000));
@@ -231,16 +233,17 @@ TEST_P(DownloadFaultTest, AFailedDownloadLeavesNoEmptyPartialAndAReadOnlyTargetS
     ASSERT_TRUE(WriteFile(target(), "keep me"));
     ASSERT_TRUE(files::SetReadOnly(target(), true));
     ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /gone.bin\nreply 550 no such file\n" +
-                      binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
-                                                 "dpattern 5000\ndclose\nreply 226 done\n"));
+                      binary() + dataChannel() +
+                      "expect RETR /f.bin\nreply 150 sending\n"
+                      "dpattern 5000\ndclose\nreply 226 done\n"));
     download("/gone.bin", localFolder());
     download("/f.bin", localFolder());
     ASSERT_TRUE(runToIdle());
     EXPECT_EQ(errors(), (std::vector<CString>{"550 no such file\r\n",
                                               "Download complete, but " + localFolder() +
                                                   "/f.bin is read-only and was not replaced; the "
-                                                  "file is in " + localFolder() +
-                                                  "/f.bin.TarnwickPart"}));
+                                                  "file is in " +
+                                                  localFolder() + "/f.bin.TarnwickPart"}));
     EXPECT_EQ(Listing(local.path()),
               (std::vector<std::string>{"f.bin 7", "f.bin.TarnwickPart 5000"}));
     EXPECT_TRUE(files::SetReadOnly(target(), false));
@@ -250,7 +253,8 @@ TEST_P(DownloadFaultTest, AFailedDownloadLeavesNoEmptyPartialAndAReadOnlyTargetS
 // download runs in binary mode again (the server's default may refuse REST) and resumes.
 TEST_P(DownloadFaultTest, ARetriedDownloadRunsInBinaryModeAndResumes) {
     controller.retryAfterConnectionError = true;
-    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
+    ASSERT_TRUE(start(binary() + dataChannel() +
+                      "expect RETR /f.bin\nreply 150 sending\n"
                       "dpattern 25000\npause 1000\ndreset\nreset\naccept\nreply 220 again\n"
                       "expect USER *\nreply 331 password\nexpect PASS *\nreply 230 logged on\n"
                       "expect PWD\nreply 257 \"/\" is current\n" +
@@ -270,9 +274,10 @@ TEST_P(DownloadFaultTest, ARetriedDownloadRunsInBinaryModeAndResumes) {
 // The server has answered and closes the session in order before the data ends: the file
 // completes, and no "Server Connection Closed!" box says otherwise.
 TEST_P(DownloadFaultTest, AnOrderlyCloseAfterTheCompletionReplyIsNoLostConnection) {
-    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
-                                                 "dpattern 20000\nreply 226 done\nclose\n"
-                                                 "pause 300\ndclose\n"));
+    ASSERT_TRUE(start(binary() + dataChannel() +
+                      "expect RETR /f.bin\nreply 150 sending\n"
+                      "dpattern 20000\nreply 226 done\nclose\n"
+                      "pause 300\ndclose\n"));
     download("/f.bin", localFolder());
     ASSERT_TRUE(runToIdle());
     EXPECT_EQ(controller.count(EV_CONNECT_FAILED), 0);
@@ -286,7 +291,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, DownloadFaultTest, ::testing::Bool(), ModeName);
 class ActiveDataTest : public DownloadFaultTest {};
 
 TEST_P(ActiveDataTest, ADataConnectionFromAnotherHostIsRefused) {
-    ASSERT_TRUE(start(binary() + dataChannel() + "expect RETR /f.bin\nreply 150 sending\n"
+    ASSERT_TRUE(start(binary() + dataChannel() +
+                      "expect RETR /f.bin\nreply 150 sending\n"
                       "dopen 127.0.0.2\ndsend INJECTED\npause 300\ndopen\ndpattern 20000\n"
                       "dclose\nreply 226 done\n"));
     download("/f.bin", localFolder());

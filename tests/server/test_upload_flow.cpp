@@ -89,7 +89,7 @@ TEST_P(UploadFlowTest, ARestoredUploadRestartsNoLaterThanTheServersSize) {
     struct Case {
         int64_t option;
         const char* sizeReply; // null: no SIZE
-        int restart; // 0: no REST
+        int restart;           // 0: no REST
     };
     const Case cases[] = {{30000, "213 12000", 12000},
                           {5000, "213 38000", 5000},

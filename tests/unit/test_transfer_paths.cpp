@@ -30,14 +30,16 @@ TEST(TransferPaths, AnUploadSplitsEitherSeparatorIntoFolderAndName) {
 }
 
 TEST(TransferPaths, OnlyPlainNamesAreSafeInsideALocalFolder) {
-    for (const char* name : {"a.txt", "..a", "a b", ".profile", "x.TarnwickPart", "CONSOLE",
-                             "com0", "LPT10.txt", "xnul"})
+    for (const char* name : {"a.txt", "..a", "a b", ".profile", "x.TarnwickPart", "CONSOLE", "com0",
+                             "LPT10.txt", "xnul"})
         EXPECT_TRUE(IsSafeLocalName(name)) << name;
     // Separators and drives would leave the folder; the rest Windows would store under another
     // name, or hand to a device.
-    for (const char* name : {"", ".", "..", "a/b", "a\\b", "C:x", "x:", "a\nb", "a\rb", "\t",
-                             "a..", "x.txt.", "trailing. ", "b ", "CON", "nul.txt", "Aux.tar.gz", "CON .txt", "com\xB9",
-                             "COM1", "lpt9.log", "PRN", "a*b", "q?", "\"x\"", "<", "a>b", "p|q"})
+    for (const char* name : {"",           ".",    "..",       "a/b",     "a\\b",       "C:x",
+                             "x:",         "a\nb", "a\rb",     "\t",      "a..",        "x.txt.",
+                             "trailing. ", "b ",   "CON",      "nul.txt", "Aux.tar.gz", "CON .txt",
+                             "com\xB9",    "COM1", "lpt9.log", "PRN",     "a*b",        "q?",
+                             "\"x\"",      "<",    "a>b",      "p|q"})
         EXPECT_FALSE(IsSafeLocalName(name)) << name;
 }
 

@@ -34,6 +34,10 @@ public:
     virtual bool onReply(const CString& line);
     virtual bool eventData(const char* data, int length);
     virtual bool onSendReady();
+    // Whether the command still waits for a reply from the server: a connection the server
+    // closes in order breaks only such a command. A download that has its 226 and waits for
+    // the end of the data does not.
+    virtual bool waitsForReply() const { return m_nState == CMD_STARTED; }
 
     CString getName() const { return m_strName; }
     CString getStatus() const { return m_strStatus; }

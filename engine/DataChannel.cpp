@@ -7,8 +7,10 @@
 
 #include <cctype>
 
+// Not 421: the server is closing and every socket has been closed with it; holding the
+// queue then only waits for an abort that has nothing left to abort.
 bool IsHoldingErrorCode(const CString& key) {
-    return key == "530" || key == "500" || key == "501" || key == "503" || key == "421";
+    return key == "530" || key == "500" || key == "501" || key == "503";
 }
 
 CPASVCommand& GetPassiveCommand() {
@@ -43,7 +45,7 @@ bool setupDataChannel(CCommand& owner) {
     if (!listener.StartListening() ||
         !listener.GetSockName(reinterpret_cast<sockaddr*>(&listening), &listeningLength) ||
         !GetControlSocket().GetSockName(reinterpret_cast<sockaddr*>(&local), &localLength) ||
-        local.sin_family != AF_INET) {
+        local.sin_family != AF_INET || !GetControlSocket().GetPeerAddress(listener.m_strServer)) {
         const int error = WSAGetLastError();
         listener.Close();
         owner.reportError(FormatString("Cannot open a data connection: no listening socket "

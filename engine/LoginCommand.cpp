@@ -32,7 +32,13 @@ bool CLoginCommand::execute(const CString& accountName, const CString& ignored) 
     GetControlSocket().m_pCommand = this;
     if (!GetControlSocket().ConnectToServer()) {
         CString reply;
-        ControllerNotify("Server not responding", EV_CONNECT_FAILED, reply);
+        const int port = GetPrefInt(m_strSection.c_str(), "PORT", 21);
+        ControllerNotify(port < 1 || port > 65535
+                             ? FormatString("The port %d of account %s is not a port (1 to "
+                                            "65535)",
+                                            port, accountName.c_str())
+                             : CString("Server not responding"),
+                         EV_CONNECT_FAILED, reply);
         onReply("777");
         return false;
     }
@@ -52,12 +58,9 @@ bool CLoginCommand::onReply(const CString& line) {
     }
     switch (m_nStep) {
     case 0:
-        if (key == "200" || key == "220") {
+        // "120" (ready in a while) is preliminary: its "220" follows.
+        if (key == "200" || key == "220")
             onGreeting();
-        } else if (key == "120") {
-            setState(CMD_ERROR); // the server is not ready; the queue waits here
-            m_strErrorCode = "120";
-        }
         break;
     case 1:
         if (key == "230") {

@@ -59,7 +59,8 @@ int WinsockErrorFromErrno(int error) {
     case ECONNREFUSED: return WSAECONNREFUSED;
     case EHOSTDOWN: return WSAEHOSTDOWN;
     case EHOSTUNREACH: return WSAEHOSTUNREACH;
-    default: return 10000 + error;
+    // Far above every Winsock code: errno 35 must not read as 10035 (would block).
+    default: return 20000 + error;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "engine/CallBackController.h"
 #include "engine/Command.h"
-#include "net/FtpSocketControl.h"
 #include "net/TransferMeter.h"
 
 CFtpDataManager& GetDataConnection() {
@@ -102,12 +101,13 @@ void CFtpDataServerManager::OnAccept(int) {
     // write into the file.
     sockaddr_in peer;
     socklen_type length = sizeof peer;
-    CString from = "an unknown address", server;
+    CString from = "an unknown address";
     if (getpeername(accepted, reinterpret_cast<sockaddr*>(&peer), &length) == 0)
         from = Ipv4Text(peer.sin_addr);
-    if (!GetControlSocket().GetPeerAddress(server) || from != server) {
+    if (m_strServer.empty() || from != m_strServer) {
         Discard(accepted);
-        ControllerTrace("<<< Data connection from " + from + " refused: not the server " + server,
+        ControllerTrace("<<< Data connection from " + from + " refused: not the server " +
+                            m_strServer,
                         TRACE_COMMAND);
         return;
     }

@@ -34,6 +34,9 @@ constexpr int kReceiveBlock = 256 * 1024;
 class CFtpDataServerManager : public CAsyncSocket {
 public:
     CCommand* m_pCommand = nullptr;
+    // The server's address when PORT announced this listener: the only peer it accepts (the
+    // control connection may be gone by the time the server connects).
+    CString m_strServer;
 
     // Any local address, a port the system chooses, backlog 5.
     bool StartListening();

@@ -15,6 +15,12 @@ bool CFtpSocketControl::ConnectToServer() {
     CString section = AccountSection(CurrentAccountName());
     CString server = GetPrefString(section.c_str(), "SERVER", "localhost");
     int port = GetPrefInt(section.c_str(), "PORT", 21);
+    // 70000 would be cut to 4464: another server than the one the account names.
+    if (port < 1 || port > 65535) {
+        Close();
+        WSASetLastError(WSAEINVAL);
+        return false;
+    }
     if (!Connect(server, static_cast<unsigned>(port)) && WSAGetLastError() != WSAEWOULDBLOCK)
         return false;
     return true;
@@ -125,7 +131,7 @@ void CFtpSocketControl::OnClose(int error) {
             return;
         // A command still waiting for its reply can never get it: for it, the connection
         // broke, and the user is told as for a reset.
-        const bool waiting = m_pCommand && m_pCommand->getState() == CMD_STARTED;
+        const bool waiting = m_pCommand && m_pCommand->waitsForReply();
         // Otherwise the server ended the session in order (after 221, or an idle time-out):
         // nothing to tell the user, but the connection is gone. Closing our end lets the next
         // request offer to connect again instead of writing into a dead connection.

@@ -22,6 +22,7 @@ public:
     void setOption(int64_t option) override;
     bool onReply(const CString& line) override;
     bool eventData(const char* data, int length) override;
+    bool waitsForReply() const override { return m_nState == CMD_STARTED && !m_bServerDone; }
 
     CString targetPath() const { return m_strLocalFolder + "/" + m_strFileName; }
     CString partialPath() const { return targetPath() + ".TarnwickPart"; }

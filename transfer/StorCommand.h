@@ -10,8 +10,8 @@
 // read that returns nothing ends the file. An upload whose data
 // connection failed before the whole file was handed over is a failure whatever the server
 // answers; the command waits for that answer, so the next command gets its own replies.
-// Steps: 0 until the data channel is ready (and a restart granted), 1 after STOR has been sent, 2 once the server has
-// answered it with 125 or 150; the file goes out only then.
+// Steps: 0 until the data channel is ready (and a restart granted), 1 after STOR has been sent, 2
+// once the server has answered it with 125 or 150; the file goes out only then.
 #include "common/Files.h"
 #include "engine/Command.h"
 

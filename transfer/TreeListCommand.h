@@ -17,6 +17,10 @@ public:
     bool execute(const CString& path, const CString& searchMark) override;
     bool onReply(const CString& line) override;
     bool eventData(const char* data, int length) override;
+    // Between its 226 and the end of the data it waits for the data only.
+    bool waitsForReply() const override {
+        return m_nState == CMD_STARTED && !(m_nStep == 7 && !m_dataEnded);
+    }
 
     // The bytes of the listing as they came.
     const std::vector<char>& listing() const { return m_listing; }

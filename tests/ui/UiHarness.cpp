@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <utility>
 
 namespace ui_test {
@@ -155,6 +156,44 @@ void Click(HWND window, int x, int y, bool right) {
                  MAKELPARAM(x, y));
     PostMessageA(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     PumpPending();
+}
+
+bool SaveScreenshot(HWND window, const char* name) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpPending();
+    RECT r;
+    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
+        return false;
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = r.right - r.left;
+    info.biHeight = r.bottom - r.top;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    std::vector<char> bits(static_cast<size_t>((info.biWidth * 3 + 3) & ~3) * info.biHeight);
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, info.biWidth, info.biHeight);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    bool ok = BitBlt(memory, 0, 0, info.biWidth, info.biHeight, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    ok = ok && GetDIBits(memory, bitmap, 0, info.biHeight, bits.data(),
+                         reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == info.biHeight;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    char module[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    CString folder = CString(module).Left(CString(module).ReverseFind('\\')) + "\\artifacts";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    BITMAPFILEHEADER head = {};
+    head.bfType = 0x4D42; // "BM"
+    head.bfOffBits = sizeof head + sizeof info;
+    head.bfSize = static_cast<DWORD>(head.bfOffBits + bits.size());
+    std::ofstream out((folder + "\\" + name).c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&head), sizeof head);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(bits.data(), static_cast<std::streamsize>(bits.size()));
+    return ok && out.good();
 }
 
 } // namespace ui_test

@@ -54,5 +54,8 @@ CString GetText(HWND dialog, int id);
 void ClickButton(HWND dialog, int id); // BM_CLICK: as if the user clicked it
 // Button down and up at client (x, y), the cursor moved there first.
 void Click(HWND window, int x, int y, bool right = false);
+// Saves what the screen shows of window as artifacts\name.bmp beside the test program, for
+// a person to look at; a test does not depend on it.
+bool SaveScreenshot(HWND window, const char* name);
 
 } // namespace ui_test

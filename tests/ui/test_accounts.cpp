@@ -104,6 +104,7 @@ TEST_F(AccountsTest, AddEditRenameSetDefaultAndDelete) {
             select(m, "Work");
             ClickButton(m, IDC_ACCOUNTS_DEFAULT);
             details(m, IDC_ACCOUNTS_ADD, "Third|ftp.third|990", {IDC_ACC_ANONYMOUS});
+            SaveScreenshot(m, "account-manager-three-accounts.bmp");
             select(m,
                    "Third"); // onto another account only when the user agrees; it keeps its place
             {

@@ -62,12 +62,14 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestartAndBarsFollo
     PumpPending();
     const int traceTop = childRect(win->m_traceBar.m_hWnd).top, paneY = traceTop - 100;
     EXPECT_EQ(layoutText().substr(0, 26), "0-197 203-397 403-597 603-") << layoutText();
+    SaveScreenshot(win->m_hWnd, "layout-before-drag.bmp");
     drag(200, paneY, 150, paneY);                // splitter 0: 50 to the left
     drag(350, paneY, 450, paneY);                // splitter 1: 100 to the right
     drag(650, paneY, 120, paneY);                // splitter 2 onto splitter 1: one bar left
     drag(400, traceTop - 3, 400, traceTop - 60); // the trace bar starts where the bar was let go
     ListView_SetColumnWidth(win->m_rightList.window(), 0, 123);
     const std::string dragged = layoutText();
+    SaveScreenshot(win->m_hWnd, "layout-after-drag.bmp");
     RECT client = {};
     GetClientRect(win->m_hWnd, &client);
     EXPECT_EQ(dragged.substr(0, dragged.find("window")),
@@ -75,6 +77,7 @@ TEST_F(LayoutTest, SplittersDraggedWithTheMouseComeBackAfterARestartAndBarsFollo
                            traceTop - 60, traceTop + 100));
     start();
     EXPECT_EQ(layoutText(), dragged);
+    SaveScreenshot(win->m_hWnd, "layout-after-restart.bmp");
 
     // Grown and shrunk: toolbar, status bar, trace bar and panes span the width, above the bars.
     for (SIZE size : {SIZE{1200, 800}, SIZE{700, 450}}) {

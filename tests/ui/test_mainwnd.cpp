@@ -46,6 +46,7 @@ TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection)
     tree.expand(share, TVE_EXPAND);
     ASSERT_TRUE(PumpUntil([&] { return showsFolder("/share") && remoteRow("a.txt") >= 0; }));
     EXPECT_EQ(names(win->m_rightList), (std::vector<CString>{"docs", "a.txt"}));
+    SaveScreenshot(win->m_hWnd, "logged-on-remote-tree-expanded.bmp");
     const CString listed = trace();
     EXPECT_EQ(listed.find("\nLIST /share\n"), listed.rfind("\nLIST /share\n")) << listed;
 
@@ -74,6 +75,7 @@ TEST_P(ServersAndModes, AUserBrowsesRenamesSendsRetrievesAndClosesTheConnection)
         [&] { return idle() && remoteRow("one.bin") >= 0 && remoteRow("two.txt") >= 0; }));
     EXPECT_TRUE(ReadFile(server->file("one.bin")) == one &&
                 ReadFile(server->file("two.txt")) == two);
+    SaveScreenshot(win->m_hWnd, "both-panes-after-upload.bmp");
     EXPECT_TRUE(PumpUntil([] { return TransferMeterSampler().maxBytesPerSec() > 0; }))
         << "no meter sample";
     ASSERT_TRUE(DeleteFileA(local.file("one.bin").c_str()) &&

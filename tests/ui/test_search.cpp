@@ -70,6 +70,7 @@ TEST_F(SearchJourney, ResultsFillWhileTheWalkRunsAndTheirButtonsAct) {
 
     inResults(7, [&](HWND dialog) {
         // Folders first, each below the folders it holds; then the files.
+        SaveScreenshot(dialog, "search-results.bmp");
         std::vector<CString> shown = rows(dialog);
         EXPECT_LT(std::find(shown.begin(), shown.end(), "Data/Old"),
                   std::find(shown.begin(), shown.end(), "Data"));

@@ -44,7 +44,8 @@ bool CFtpSocketControl::SendCommand(const CString& line, CCommand* owner) {
 // Sends what the socket takes now; the rest goes out from OnSend. False on a send error.
 bool CFtpSocketControl::SendPending() {
     while (!m_outgoing.empty()) {
-        int n = Send(m_outgoing.data(), static_cast<int>(std::min<size_t>(m_outgoing.size(), 1 << 20)), 0);
+        int n = Send(m_outgoing.data(),
+                     static_cast<int>(std::min<size_t>(m_outgoing.size(), 1 << 20)), 0);
         if (n == SOCKET_ERROR)
             return WSAGetLastError() == WSAEWOULDBLOCK;
         m_outgoing.erase(0, static_cast<size_t>(n));

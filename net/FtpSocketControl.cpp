@@ -4,6 +4,8 @@
 #include "engine/Command.h"
 #include "settings/Prefs.h"
 
+#include <algorithm>
+
 CFtpSocketControl& GetControlSocket() {
     static CFtpSocketControl* instance = new CFtpSocketControl(); // lives until the process ends
     return *instance;
@@ -35,8 +37,28 @@ bool CFtpSocketControl::SendCommand(const CString& line, CCommand* owner) {
     }
     if (line.Left(4) != "PASS")
         ControllerTrace(line, TRACE_PROTOCOL);
-    CString out = line + "\r\n";
-    return Send(out.data(), static_cast<int>(out.size()), 0) != SOCKET_ERROR;
+    m_outgoing += line + "\r\n";
+    return SendPending();
+}
+
+// Sends what the socket takes now; the rest goes out from OnSend. False on a send error.
+bool CFtpSocketControl::SendPending() {
+    while (!m_outgoing.empty()) {
+        int n = Send(m_outgoing.data(),
+                     static_cast<int>(std::min<size_t>(m_outgoing.size(), 1 << 20)), 0);
+        if (n == SOCKET_ERROR)
+            return WSAGetLastError() == WSAEWOULDBLOCK;
+        m_outgoing.erase(0, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+void CFtpSocketControl::OnSend(int error) {
+    if (error == 0 && SendPending())
+        return;
+    CommandCallScope scope;
+    Close();
+    LoseConnection();
 }
 
 bool CFtpSocketControl::GetLocalAddress(CString& address, unsigned& port) {
@@ -69,6 +91,8 @@ void CFtpSocketControl::Close() {
     // A delivery suspended in a nested loop notices the new generation and leaves the new
     // connection's lines to be delivered by whoever reads them.
     m_pending.clear();
+    m_outgoing.clear();
+    m_skipping = false;
     m_delivering = false;
     ++m_generation;
     CAsyncSocket::Close();
@@ -85,8 +109,15 @@ void CFtpSocketControl::OnReceive(int) {
         m_pending.append(buffer, static_cast<size_t>(n));
         // A reply handler may run a nested loop that reads again; that inner read only
         // appends, and this outer delivery hands on the lines in order.
-        if (!m_delivering)
+        if (!m_delivering) {
             DeliverLines();
+        } else if (m_pending.size() > kMaxUndelivered) {
+            ControllerTrace("<<< The server sent more than 1 MiB that could not be handed on",
+                            TRACE_COMMAND);
+            Close();
+            LoseConnection();
+            return;
+        }
     }
 }
 
@@ -97,12 +128,21 @@ void CFtpSocketControl::DeliverLines() {
     size_t start = 0;
     for (;;) {
         size_t end = m_pending.find('\n', start);
-        if (end == std::string::npos && m_pending.size() - start <= kMaxReplyLine)
+        if (end == std::string::npos) {
+            if (m_skipping || m_pending.size() - start > kMaxReplyLine) {
+                m_skipping = true; // keep nothing of an over-long line
+                start = m_pending.size();
+            }
             break; // the rest of the line is still on its way
-        if (end == std::string::npos || end + 1 - start > kMaxReplyLine)
-            end = start + kMaxReplyLine - 1; // an endless line goes on in pieces
+        }
+        const bool tooLong = m_skipping || end + 1 - start > kMaxReplyLine;
         CString line(m_pending.substr(start, end + 1 - start));
         start = end + 1;
+        m_skipping = false;
+        if (tooLong) {
+            ControllerTrace("<<< A reply line longer than 64 KiB was dropped", TRACE_COMMAND);
+            continue;
+        }
         if (m_pCommand)
             m_pCommand->onReply(line);
         if (generation != m_generation)
@@ -142,6 +182,11 @@ void CFtpSocketControl::OnClose(int error) {
             return;
         }
     }
+    LoseConnection();
+}
+
+// The connection broke under the command: the user is told, and the command gets its "777".
+void CFtpSocketControl::LoseConnection() {
     CString reply;
     ControllerNotify("Server Connection Closed!", EV_CONNECT_FAILED, reply);
     if (m_pCommand)

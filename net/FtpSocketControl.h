@@ -8,9 +8,12 @@
 
 class CCommand;
 
-// A reply line longer than this without a line feed is handed on in pieces, so a hostile
-// server cannot make the buffer grow without end.
+// A reply line longer than this is dropped whole: no reply is that long, and a piece of it
+// handed on could read as a reply of its own.
 constexpr size_t kMaxReplyLine = 64 * 1024;
+// Received bytes that may wait while a reply handler runs a nested loop (a box is open); a
+// server sending more is cut off, as a lost connection.
+constexpr size_t kMaxUndelivered = 1024 * 1024;
 
 class CFtpSocketControl : public CAsyncSocket {
 public:
@@ -30,11 +33,16 @@ public:
     void OnReceive(int error) override;
     void OnConnect(int error) override;
     void OnClose(int error) override;
+    void OnSend(int error) override;
 
 private:
     void DeliverLines();
+    bool SendPending();
+    void LoseConnection();
 
     std::string m_pending;     // received bytes not yet handed on as a line
+    std::string m_outgoing;    // the part of command lines the socket has not taken yet
+    bool m_skipping = false;   // dropping the rest of an over-long line
     bool m_delivering = false; // a delivery is on the stack (a reply handler may nest a loop)
     unsigned m_generation = 0; // changes whenever the connection is closed
 };

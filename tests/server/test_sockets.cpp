@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 using namespace testing_support;
@@ -85,8 +87,11 @@ class ControlCommand : public CCommand {
 public:
     ControlCommand() : CCommand("PWD") {}
     std::vector<CString> lines;
+    std::function<void()> onPreliminary; // runs a nested loop, as an open box does
     bool onReply(const CString& line) override {
         lines.push_back(line);
+        if (line[0] == '1' && onPreliminary)
+            onPreliminary();
         return CCommand::onReply(line);
     }
 };
@@ -111,22 +116,42 @@ protected:
 };
 
 // A command line with a line break could smuggle in a second command: nothing goes out. A
-// line past any sane length reaches the command in pieces it can hold.
-TEST_F(ControlConnectionTest, LineBreaksAreNeverSentAndAnEndlessLineIsHandedOnInBoundedPieces) {
+// line past any sane length is dropped whole (a piece of it could read as an error reply); a
+// line the socket cannot take at once still goes out whole.
+TEST_F(ControlConnectionTest, LineBreaksAreNeverSentOverLongLinesAreDroppedLongSendsFinish) {
     ASSERT_TRUE(GetControlSocket().ConnectToServer() && peer.Accept() &&
                 WaitFor([&] { return controller.count(EV_CONNECTION_STATE) > 0; }));
     EXPECT_FALSE(GetControlSocket().SendCommand("NOOP\nDELE x", &command));
     EXPECT_FALSE(GetControlSocket().SendCommand("NOOP\rDELE x", &command));
     EXPECT_EQ(peer.Receive(1, 300), "");
-    ASSERT_TRUE(peer.Send(std::string(200 * 1024, 'x') + "\r\n220 after\r\n"));
-    ASSERT_TRUE(
-        WaitFor([&] { return !command.lines.empty() && command.lines.back() == "220 after\r\n"; }));
-    size_t total = 0;
-    for (const CString& line : command.lines) {
-        EXPECT_LE(line.size(), kMaxReplyLine);
-        total += line.size();
-    }
-    EXPECT_EQ(total, 200 * 1024 + 2 + 11);
+    ASSERT_TRUE(peer.Send(std::string(200 * 1024, '5') + "\r\n220 after\r\n"));
+    EXPECT_TRUE(WaitFor([&] { return command.lines == std::vector<CString>{"220 after\r\n"}; }));
+    const std::string big = "SITE " + std::string(2 << 20, 'x') + "\r\n";
+    ASSERT_TRUE(GetControlSocket().SendCommand(big.substr(0, big.size() - 2), &command));
+    std::string got;
+    for (int i = 0; i < 4000 && got.size() < big.size(); ++i, UiLoop::RunFor(1))
+        got += peer.Receive(big.size() - got.size(), 5);
+    EXPECT_TRUE(got == big) << got.size();
 }
+
+// A server flooding the connection while a box is open (a nested loop) is cut off.
+TEST_F(ControlConnectionTest, AFloodWhileABoxIsOpenIsALostConnection) {
+    ASSERT_TRUE(GetControlSocket().ConnectToServer() && peer.Accept());
+    const auto lost = [&] { return controller.count(EV_CONNECT_FAILED) > 0; };
+    command.onPreliminary = [&] {
+        for (int i = 0; i < 24 && !lost() && peer.Send(std::string(64 * 1024, 'x')); ++i)
+            WaitFor(lost, 50);
+        WaitFor(lost, 2000);
+    };
+    ASSERT_TRUE(peer.Send("150 go\r\n") && WaitFor([&] { return !command.lines.empty(); }));
+    EXPECT_EQ(controller.notesOf(EV_CONNECT_FAILED).at(0).text, "Server Connection Closed!");
+    EXPECT_EQ(command.lines.back(), "777");
+}
+
+#ifndef _WIN32
+TEST(SocketErrors, AnErrnoWithoutAWinsockTwinReadsAsNoWinsockCode) {
+    EXPECT_EQ(WinsockErrorFromErrno(EDEADLK), 20000 + EDEADLK); // 35 on Linux, not 10035
+}
+#endif
 
 } // namespace

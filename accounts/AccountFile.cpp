@@ -13,22 +13,6 @@ CString firstChar(const CString& text) {
     return text.Left(1);
 }
 
-std::vector<CString> splitLines(const std::string& text) {
-    std::vector<CString> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        size_t next = end == std::string::npos ? text.size() : end + 1;
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start && text[end - 1] == '\r')
-            --end;
-        lines.emplace_back(text.substr(start, end - start));
-        start = next;
-    }
-    return lines;
-}
-
 // The names of a list line as the store's walk sees them: split at ",", trimmed, up to the
 // first empty entry.
 std::vector<CString> listNames(const CString& list) {
@@ -78,7 +62,7 @@ AccountFileResult ParseAccountFile(const std::string& text, std::vector<Imported
     badLine = 1;
     if (text.find('\0') != std::string::npos)
         return AccountFileResult::NotAccountFile;
-    std::vector<CString> lines = splitLines(text);
+    std::vector<CString> lines = SplitLines(text);
     if (lines.size() < 3) {
         badLine = static_cast<int>(lines.size()) + 1;
         // A stamped file cut in its header is ours, damaged; anything else is not ours.

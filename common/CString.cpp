@@ -131,6 +131,22 @@ void CString::Format(const char* format, ...) {
     va_end(args);
 }
 
+std::vector<CString> SplitLines(const std::string& text) {
+    std::vector<CString> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const size_t next = end == std::string::npos ? text.size() : end + 1;
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start && text[end - 1] == '\r')
+            --end;
+        lines.emplace_back(text.substr(start, end - start));
+        start = next;
+    }
+    return lines;
+}
+
 CString FormatString(const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -2,6 +2,7 @@
 // The system's string: a std::string of 8-bit text with the few helpers the engine and the
 // window code use everywhere. Positions and counts are ints; -1 means "not found".
 #include <string>
+#include <vector>
 
 class CString : public std::string {
 public:
@@ -54,6 +55,9 @@ public:
 #endif
         ;
 };
+
+// The lines of a text, each without its LF or CR LF; a last line without a line end counts.
+std::vector<CString> SplitLines(const std::string& text);
 
 // A formatted CString in one expression.
 CString FormatString(const char* format, ...)

@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "common/CString.h"
+
 #include <cctype>
 
 namespace {
@@ -54,18 +56,8 @@ bool keyLine(const std::string& line, std::string& key, size_t& equals) {
 } // namespace
 
 void CIniFile::Parse(const std::string& text) {
-    m_lines.clear();
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        size_t next = end == std::string::npos ? text.size() : end + 1;
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start && text[end - 1] == '\r')
-            --end;
-        m_lines.push_back(text.substr(start, end - start));
-        start = next;
-    }
+    const std::vector<CString> lines = SplitLines(text);
+    m_lines.assign(lines.begin(), lines.end());
 }
 
 std::string CIniFile::Text() const {

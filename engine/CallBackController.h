@@ -1,48 +1,19 @@
 #pragma once
 // The engine's one channel to the user interface. The engine never touches a window: it
-// reports and asks through notify() and writes the protocol log through trace().
-#include "common/CString.h"
+// reports and asks through notify() and writes the protocol log through trace(). The event
+// codes and trace levels, and the ControllerNotify/ControllerTrace call sites, come with the
+// network layer's side of the channel.
+#include "net/NetReport.h"
 
-// Event codes of notify().
-enum ControllerEvent {
-    EV_CONNECT_FAILED = 0,      // text: the message; the user retries or gives up
-    EV_REMOTE_DIR = 1,          // text: the current remote folder (PWD)
-    EV_PROGRESS = 2,            // text: a progress line; reply: the kilobyte number
-    EV_SERVER_ERROR = 3,        // text: the reply line; reply: the command's status text
-    EV_ASK_PASSWORD = 4,        // reply in: stored password, out: entered; true = confirmed
-    EV_ASK_USER = 5,            // reply in: stored user name, out: entered; true = confirmed
-    EV_GET_REMOTE_DIR = 6,      // reply out: the current remote folder
-    EV_REFRESH_LOCAL = 7,       // text: the local folder to show again
-    EV_RENAME = 8,              // remote file list only
-    EV_LISTING_DONE = 9,        // the current TreeLIST command holds a complete listing
-    EV_CONNECTION_STATE = 10,   // text: "Y" connected / "N"; reply: local address or the text
-    EV_SELECT_REMOTE_PATH = 11, // remote panes only
-    EV_SELECT_LOCAL_PATH = 12,  // local panes only
-};
-
-// Trace levels.
-enum TraceLevel {
-    TRACE_COMMAND = 1,  // command start, failure and transfer results
-    TRACE_PROTOCOL = 2, // reply lines and command lines sent (never PASS)
-    TRACE_DETAIL = 5,   // engine detail and progress
-    TRACE_PORT = 8,     // the PORT address
-    TRACE_STATE = 9,    // state changes and socket events
-};
-
-class ICallBackController {
+class ICallBackController : public IReportChannel {
 public:
-    virtual bool notify(const CString& text, int event, CString& reply) = 0;
-    // Besides showing the line, every call schedules one run of the queue pump about 1 ms
-    // later on the user-interface thread: the queue moves on because state changes are traced.
-    virtual void trace(const CString& text, int level) = 0;
+    bool notify(const CString& text, int event, CString& reply) override = 0;
+    // Besides showing the line, every call schedules one run of the queue pump on the
+    // user-interface thread: the queue moves on because state changes are traced.
+    void trace(const CString& text, int level) override = 0;
     virtual ~ICallBackController();
 };
 
 // The one process-wide controller; null until the main window (or a test) registers itself.
 void SetCallBackController(ICallBackController* controller);
 ICallBackController* GetCallBackController();
-
-// Call sites go through these: without a controller, notify yields false and trace does nothing.
-bool ControllerNotify(const CString& text, int event, CString& reply);
-bool ControllerNotify(const CString& text, int event);
-void ControllerTrace(const CString& text, int level);

@@ -4,6 +4,7 @@
 #include "engine/DataChannel.h"
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
+#include "net/SocketOwners.h"
 
 #include <cstring>
 
@@ -18,14 +19,7 @@ CCommand::CCommand(const CString& name)
 
 CCommand::~CCommand() {
     --g_liveCommands;
-    if (GetControlSocket().m_pCommand == this)
-        GetControlSocket().m_pCommand = nullptr;
-    if (GetDataConnection().m_pCommand == this)
-        GetDataConnection().m_pCommand = nullptr;
-    if (GetDataListener().m_pCommand == this)
-        GetDataListener().m_pCommand = nullptr;
-    if (GetPassiveCommand().m_pOwner == this)
-        GetPassiveCommand().m_pOwner = nullptr;
+    ReleaseSockets(*this);
 }
 
 int64_t CCommand::getOption() { return 0; }
@@ -56,13 +50,7 @@ bool CCommand::sendLine(const CString& line) {
         reportError("Command " + verb + " not sent: its argument holds a line break");
         return false;
     }
-    // While this command's passive exchange waits for its 227, lines sent on its behalf (REST
-    // when resuming) must not take the replies away from the exchange: the replies come in
-    // the order the lines went out, and the 227 comes first.
-    CCommand* recipient = this;
-    if (GetPassiveCommand().waitingFor(this))
-        recipient = &GetPassiveCommand();
-    if (!GetControlSocket().SendCommand(line, recipient)) {
+    if (!GetControlSocket().SendCommand(line, this)) {
         const int error = WSAGetLastError();
         CString verb = line.Left(line.Find(' ') < 0 ? line.GetLength() : line.Find(' '));
         ControllerTrace(FormatString("<<< Not sent: %s (error %d)", verb.c_str(), error),
@@ -111,12 +99,13 @@ bool CCommand::onReply(const CString& line) {
     CString key = ReplyKey(line);
     // 421: the server is closing the control connection; nothing more can be done over it,
     // and closing our end makes the next request offer to connect again. 425: the data
-    // connection failed; drop our side of it so no listener or half-open connect lingers.
+    // connection failed; its owner drops our side of it so no listener or half-open connect
+    // lingers (another command's data connection is none of its business).
     if (key == "421") {
         GetDataConnection().Close();
         GetDataListener().Close();
         GetControlSocket().Close();
-    } else if (key == "425") {
+    } else if (key == "425" && (CSocketOwners::Data() == this || CSocketOwners::Listener() == this)) {
         GetDataConnection().Close();
         GetDataListener().Close();
     }
@@ -161,36 +150,4 @@ bool CCommand::eventData(const char* data, int length) {
         setState(CMD_FINISHED);
     }
     return true;
-}
-
-// Deferred destruction of commands.
-static int g_callDepth = 0;
-static std::vector<CCommand*>* g_doomed = nullptr;
-
-CommandCallScope::CommandCallScope() { ++g_callDepth; }
-
-CommandCallScope::~CommandCallScope() {
-    if (--g_callDepth > 0)
-        return;
-    // A destructor may doom further commands; take the list each round.
-    while (g_doomed && !g_doomed->empty()) {
-        std::vector<CCommand*> doomed;
-        doomed.swap(*g_doomed);
-        ++g_callDepth;
-        for (CCommand* command : doomed)
-            delete command;
-        --g_callDepth;
-    }
-}
-
-void DestroyCommand(CCommand* command) {
-    if (!command)
-        return;
-    if (g_callDepth == 0) {
-        delete command;
-        return;
-    }
-    if (!g_doomed)
-        g_doomed = new std::vector<CCommand*>();
-    g_doomed->push_back(command);
 }

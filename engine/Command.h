@@ -3,6 +3,7 @@
 // the queue, executed once, fed with reply lines (and data-connection bytes where it uses
 // them), and finished by setting its state to 4.
 #include "common/CString.h"
+#include "net/ReplySink.h"
 
 #include <cstdint>
 #include <vector>
@@ -18,10 +19,10 @@ enum CommandState {
 // A listing larger than this is refused rather than collected without end.
 constexpr size_t kMaxListingBytes = 256u * 1024u * 1024u;
 
-class CCommand {
+class CCommand : public IReplySink {
 public:
     explicit CCommand(const CString& name);
-    virtual ~CCommand();
+    ~CCommand() override;
     CCommand(const CCommand&) = delete;
     CCommand& operator=(const CCommand&) = delete;
 
@@ -31,13 +32,13 @@ public:
     virtual int64_t getOption();
     virtual void setOption(int64_t option);
     virtual bool isRestartable();
-    virtual bool onReply(const CString& line);
-    virtual bool eventData(const char* data, int length);
-    virtual bool onSendReady();
+    bool onReply(const CString& line) override;
+    bool eventData(const char* data, int length) override;
+    bool onSendReady() override;
     // Whether the command still waits for a reply from the server: a connection the server
     // closes in order breaks only such a command. A download that has its 226 and waits for
     // the end of the data does not.
-    virtual bool waitsForReply() const { return m_nState == CMD_STARTED; }
+    bool waitsForReply() const override { return m_nState == CMD_STARTED; }
 
     CString getName() const { return m_strName; }
     CString getStatus() const { return m_strStatus; }
@@ -88,16 +89,3 @@ protected:
 private:
     bool m_listingRefused = false;
 };
-
-// Commands are called from socket handlers, and a handler may run a nested message loop (a
-// message box) in which the queue retires the very command that is still on the stack below.
-// Every call into a command from outside runs inside a scope; a command destroyed while any
-// scope is open is deleted when the outermost scope closes.
-class CommandCallScope {
-public:
-    CommandCallScope();
-    ~CommandCallScope();
-    CommandCallScope(const CommandCallScope&) = delete;
-    CommandCallScope& operator=(const CommandCallScope&) = delete;
-};
-void DestroyCommand(CCommand* command);

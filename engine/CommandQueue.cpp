@@ -2,9 +2,11 @@
 
 #include "engine/CallBackController.h"
 #include "engine/Command.h"
+#include "engine/DataChannel.h"
 #include "engine/EnginePlatform.h"
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
+#include "net/SocketOwners.h"
 #include "settings/Prefs.h"
 
 #include <algorithm>
@@ -34,6 +36,12 @@ bool ControlConnectionPresent(CString& address) {
     unsigned port = 0;
     address.clear();
     return GetControlSocket().GetLocalAddress(address, port) && !address.empty();
+}
+
+void CloseConnection() {
+    GetDataConnection().Close();
+    GetControlSocket().Close();
+    GetDataListener().Close();
 }
 
 CCommandQueue::~CCommandQueue() {
@@ -120,7 +128,8 @@ bool CCommandQueue::start(const CString& name, const CString& arg1, const CStrin
     if (m_pCurrent)
         retireCurrent();
     m_pCurrent = command;
-    GetDataConnection().m_pCommand = command;
+    CSocketOwners::HandControl(command);
+    CSocketOwners::HandData(command);
     if (!command->execute(arg1, arg2)) {
         ControllerTrace(name + " FAILED!", TRACE_COMMAND);
         return false;
@@ -140,9 +149,10 @@ bool CCommandQueue::push(const CString& name, const CString& arg1, const CString
 void CCommandQueue::retireCurrent() {
     DestroyCommand(m_pPrevious);
     m_pPrevious = nullptr;
-    GetControlSocket().m_pCommand = nullptr;
-    GetDataConnection().m_pCommand = nullptr;
-    GetDataListener().m_pCommand = nullptr;
+    // What the retired command still awaits from the server arrives late, for nobody.
+    if (m_pCurrent)
+        ReleaseSockets(*m_pCurrent);
+    CSocketOwners::ReleaseAll();
     if (m_pCurrent) {
         if (!m_pCurrent->getErrorCode().empty())
             m_pPrevious = m_pCurrent; // kept, so that it can be saved and run again

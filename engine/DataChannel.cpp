@@ -3,6 +3,7 @@
 #include "engine/CallBackController.h"
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
+#include "net/SocketOwners.h"
 #include "settings/Prefs.h"
 
 #include <cctype>
@@ -18,6 +19,15 @@ CPASVCommand& GetPassiveCommand() {
     return *instance;
 }
 
+void ReleaseSockets(const CCommand& command) {
+    CSocketOwners::Release(&command);
+    CPASVCommand& pasv = GetPassiveCommand();
+    if (pasv.m_pOwner == &command) {
+        pasv.m_pOwner = nullptr;
+        CSocketOwners::Release(&pasv);
+    }
+}
+
 static bool passiveMode() {
     CString section = AccountSection(CurrentAccountName());
     return GetPrefString(section.c_str(), "PASV", "N") != "N";
@@ -31,14 +41,18 @@ bool setupDataChannel(CCommand& owner) {
     if (passiveMode()) {
         CPASVCommand& pasv = GetPassiveCommand();
         pasv.m_pOwner = &owner;
-        GetControlSocket().m_pCommand = &pasv;
-        pasv.CCommand::execute("", "");
+        if (!pasv.CCommand::execute("", "")) {
+            // Reported; without its PASV the owner can never get a data channel.
+            pasv.m_pOwner = nullptr;
+            owner.setState(CMD_FINISHED);
+            return false;
+        }
         owner.setState(CMD_STARTED);
         return true;
     }
     CFtpDataServerManager& listener = GetDataListener();
     listener.Close();
-    listener.m_pCommand = &owner;
+    CSocketOwners::HandListener(&owner);
     sockaddr_in listening, local;
     int listeningLength = sizeof listening, localLength = sizeof local;
     // Without a listener and both addresses there is nothing true to announce.
@@ -58,7 +72,10 @@ bool setupDataChannel(CCommand& owner) {
     CString argument = FormatString("%d,%d,%d,%d,%d,%d", a[0], a[1], a[2], a[3],
                                     static_cast<int>(port / 256), static_cast<int>(port % 256));
     ControllerTrace("PORT addr" + argument, TRACE_PORT);
-    GetControlSocket().SendCommand("PORT " + argument, &owner);
+    if (!owner.sendCommandLine("PORT", argument, "")) {
+        listener.Close(); // reported, and the owner has finished
+        return false;
+    }
     owner.setState(CMD_STARTED);
     return true;
 }
@@ -110,10 +127,6 @@ bool ParsePassiveReply(const CString& line, CString& host, unsigned& port) {
     return port != 0;
 }
 
-bool CPASVCommand::waitingFor(const CCommand* owner) const {
-    return owner && m_pOwner == owner && m_nState == CMD_STARTED && m_nStep == 0;
-}
-
 bool CPASVCommand::onReply(const CString& line) {
     CCommand::onReply(line);
     if (m_nState == CMD_ERROR)
@@ -159,8 +172,7 @@ void CPASVCommand::openDataConnection(const CString& line) {
     CFtpDataManager& data = GetDataConnection();
     data.Close();
     data.Create(0, SOCK_STREAM, nullptr);
-    data.m_pCommand = owner;
-    GetControlSocket().m_pCommand = owner;
+    CSocketOwners::HandData(owner);
     bool connecting = data.Connect(host, port);
     setState(CMD_FINISHED);
     if (!owner)

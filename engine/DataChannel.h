@@ -18,15 +18,15 @@ public:
 
     CCommand* m_pOwner = nullptr;
 
-    // Whether the exchange for owner still waits for its 227: lines the owner sends meanwhile
-    // (REST when resuming) must leave the replies coming to this command.
-    bool waitingFor(const CCommand* owner) const;
-
 private:
     void openDataConnection(const CString& line);
 };
 
 CPASVCommand& GetPassiveCommand();
+
+// Nothing of the sockets reaches command any more, nor the passive exchange it started: the
+// replies they still await arrive late, for nobody.
+void ReleaseSockets(const CCommand& command);
 
 // The command that only opens a data channel (requested as "PORT", whatever the mode).
 class CPORTCommand : public CCommand {

@@ -29,7 +29,6 @@ bool CLoginCommand::execute(const CString& accountName, const CString& ignored) 
     GetDataConnection().Close();
     GetDataListener().Close();
     GetControlSocket().Close();
-    GetControlSocket().m_pCommand = this;
     if (!GetControlSocket().ConnectToServer()) {
         CString reply;
         const int port = GetPrefInt(m_strSection.c_str(), "PORT", 21);

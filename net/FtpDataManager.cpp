@@ -1,7 +1,6 @@
 #include "net/FtpDataManager.h"
 
-#include "engine/CallBackController.h"
-#include "engine/Command.h"
+#include "net/NetReport.h"
 #include "net/TransferMeter.h"
 
 CFtpDataManager& GetDataConnection() {

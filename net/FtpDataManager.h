@@ -4,21 +4,21 @@
 // deliver everything to one registered command: blocks and the end of the data (length -1)
 // to eventData, readiness to send to onSendReady.
 #include "net/AsyncSocket.h"
+#include "net/ReplySink.h"
 
 #include <memory>
 
-class CCommand;
-
 class CFtpDataManager : public CAsyncSocket {
 public:
-    CCommand* m_pCommand = nullptr;
-
     void OnConnect(int error) override;
     void OnReceive(int error) override;
     void OnClose(int error) override;
     void OnSend(int error) override;
 
 private:
+    friend class CSocketOwners;
+    IReplySink* m_pCommand = nullptr; // see CSocketOwners
+
     // Hands every block waiting in the socket to the command, up to kReceiveBlock bytes at
     // a time.
     void drain();
@@ -33,7 +33,6 @@ constexpr int kReceiveBlock = 256 * 1024;
 
 class CFtpDataServerManager : public CAsyncSocket {
 public:
-    CCommand* m_pCommand = nullptr;
     // The server's address when PORT announced this listener: the only peer it accepts (the
     // control connection may be gone by the time the server connects).
     CString m_strServer;
@@ -41,6 +40,10 @@ public:
     // Any local address, a port the system chooses, backlog 5.
     bool StartListening();
     void OnAccept(int error) override;
+
+private:
+    friend class CSocketOwners;
+    IReplySink* m_pCommand = nullptr; // see CSocketOwners
 };
 
 CFtpDataManager& GetDataConnection();

@@ -1,8 +1,9 @@
 #include "net/FtpSocketControl.h"
 
-#include "engine/CallBackController.h"
-#include "engine/Command.h"
+#include "net/NetReport.h"
 #include "settings/Prefs.h"
+
+#include <cctype>
 
 #include <algorithm>
 
@@ -25,11 +26,11 @@ bool CFtpSocketControl::ConnectToServer() {
     }
     if (!Connect(server, static_cast<unsigned>(port)) && WSAGetLastError() != WSAEWOULDBLOCK)
         return false;
+    m_expected.push_back(m_pCommand); // the greeting
     return true;
 }
 
-bool CFtpSocketControl::SendCommand(const CString& line, CCommand* owner) {
-    m_pCommand = owner;
+bool CFtpSocketControl::SendCommand(const CString& line, IReplySink* owner) {
     if (line.find_first_of("\r\n") != std::string::npos) {
         // A line break would end this command early and smuggle in another one.
         WSASetLastError(WSAEINVAL);
@@ -38,6 +39,7 @@ bool CFtpSocketControl::SendCommand(const CString& line, CCommand* owner) {
     if (line.Left(4) != "PASS")
         ControllerTrace(line, TRACE_PROTOCOL);
     m_outgoing += line + "\r\n";
+    m_expected.push_back(owner);
     return SendPending();
 }
 
@@ -92,6 +94,8 @@ void CFtpSocketControl::Close() {
     // connection's lines to be delivered by whoever reads them.
     m_pending.clear();
     m_outgoing.clear();
+    m_expected.clear();
+    m_openReply.clear();
     m_skipping = false;
     m_delivering = false;
     ++m_generation;
@@ -143,13 +147,59 @@ void CFtpSocketControl::DeliverLines() {
             ControllerTrace("<<< A reply line longer than 64 KiB was dropped", TRACE_COMMAND);
             continue;
         }
-        if (m_pCommand)
-            m_pCommand->onReply(line);
+        DeliverLine(line);
         if (generation != m_generation)
             return; // the connection was closed meanwhile
     }
     m_pending.erase(0, start);
     m_delivering = false;
+}
+
+// Three digits, then a blank, a hyphen or the line's end.
+static bool replyCode(const CString& line, std::string& code) {
+    if (line.size() < 3 || !isdigit(static_cast<unsigned char>(line[0])) ||
+        !isdigit(static_cast<unsigned char>(line[1])) ||
+        !isdigit(static_cast<unsigned char>(line[2])))
+        return false;
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '-' && line[3] != '\r' &&
+        line[3] != '\n')
+        return false;
+    code = line.substr(0, 3);
+    return true;
+}
+
+void CFtpSocketControl::DeliverLine(const CString& line) {
+    // Only the last line of a reply, and not a preliminary one (1xx), answers a sent line.
+    std::string code;
+    bool last = false;
+    if (!m_openReply.empty()) {
+        last = line.compare(0, 3, m_openReply) == 0 && (line.size() == 3 || line[3] != '-') &&
+               replyCode(line, code);
+        if (last)
+            m_openReply.clear();
+    } else if (replyCode(line, code)) {
+        if (line.size() > 3 && line[3] == '-')
+            m_openReply = code;
+        else
+            last = true;
+    }
+    const bool answers = last && code[0] != '1';
+    IReplySink* to = m_pCommand;
+    if (!m_expected.empty()) {
+        to = m_expected.front();
+        if (answers)
+            m_expected.pop_front();
+        // The command that sent the line has been retired: nobody waits for this answer.
+        // A 421 still closes the session, whoever it answers.
+        if (!to && code != "421") {
+            ControllerTrace("<<< Late reply, its command has ended: " + line, TRACE_PROTOCOL);
+            return;
+        }
+        if (!to)
+            to = m_pCommand;
+    }
+    if (to)
+        to->onReply(line);
 }
 
 void CFtpSocketControl::OnConnect(int error) {

@@ -1,12 +1,16 @@
 #pragma once
 // The FTP control connection: one TCP connection to the current account's server. It sends
-// command lines on behalf of a command and cuts the incoming bytes into lines, each handed to
-// the command registered at that moment. It does not interpret replies.
+// command lines on behalf of a command and cuts the incoming bytes into lines. The server
+// answers the lines in the order they went out, so the connection keeps, in that order, the
+// owner of each final reply still to come (the greeting's included): every line of a reply
+// goes to the owner at the front, and its final line (not a 1xx) moves on to the next. A reply
+// whose owner has been retired is late and goes to nobody; a line that no sent line awaits (an
+// unsolicited 421) goes to the registered command. It reads no more of a reply than its code.
 #include "net/AsyncSocket.h"
+#include "net/ReplySink.h"
 
+#include <deque>
 #include <string>
-
-class CCommand;
 
 // A reply line longer than this is dropped whole: no reply is that long, and a piece of it
 // handed on could read as a reply of its own.
@@ -17,13 +21,13 @@ constexpr size_t kMaxUndelivered = 1024 * 1024;
 
 class CFtpSocketControl : public CAsyncSocket {
 public:
-    CCommand* m_pCommand = nullptr;
-
     // Opens the socket and starts connecting to the current account's server, reading
-    // "SERVER" (default "localhost") and "PORT" (default 21) afresh. False when it failed at
-    // once.
+    // "SERVER" (default "localhost") and "PORT" (default 21) afresh; the greeting is awaited
+    // for the registered command. False when it failed at once.
     bool ConnectToServer();
-    bool SendCommand(const CString& line, CCommand* owner);
+    // Sends one command line; owner awaits its final reply. False on a send error (or a line
+    // break in the line).
+    bool SendCommand(const CString& line, IReplySink* owner);
     // The local end of an established connection; false when there is none.
     bool GetLocalAddress(CString& address, unsigned& port);
     // The server's address of an established connection; false when there is none.
@@ -36,10 +40,16 @@ public:
     void OnSend(int error) override;
 
 private:
+    friend class CSocketOwners;
+
     void DeliverLines();
+    void DeliverLine(const CString& line);
     bool SendPending();
     void LoseConnection();
 
+    IReplySink* m_pCommand = nullptr; // the registered command (see CSocketOwners)
+    std::deque<IReplySink*> m_expected; // owners of the final replies to come; null: retired
+    std::string m_openReply;   // the code of a multi-line reply whose last line is to come
     std::string m_pending;     // received bytes not yet handed on as a line
     std::string m_outgoing;    // the part of command lines the socket has not taken yet
     bool m_skipping = false;   // dropping the rest of an over-long line

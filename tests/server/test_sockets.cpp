@@ -6,6 +6,7 @@
 #include "engine/Command.h"
 #include "net/AsyncSocket.h"
 #include "net/FtpSocketControl.h"
+#include "net/SocketOwners.h"
 #include "net/UiLoop.h"
 #include "settings/Prefs.h"
 
@@ -102,11 +103,11 @@ protected:
         SetPrefString(PREFS_SECTION, "DEFAULT", "Test");
         SetPrefString("USERPREFS/Test", "SERVER", "127.0.0.1");
         SetPrefInt("USERPREFS/Test", "PORT", peer.Listen());
-        GetControlSocket().m_pCommand = &command;
+        CSocketOwners::HandControl(&command);
     }
     void TearDown() override {
         GetControlSocket().Close();
-        GetControlSocket().m_pCommand = nullptr;
+        CSocketOwners::HandControl(nullptr);
     }
 
     ScopedPrefs prefs;

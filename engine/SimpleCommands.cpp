@@ -86,12 +86,6 @@ bool CABORCommand::onReply(const CString& line) {
     return true;
 }
 
-static void closeAllSockets() {
-    GetDataConnection().Close();
-    GetDataListener().Close();
-    GetControlSocket().Close();
-}
-
 bool CQUITCommand::execute(const CString& arg1, const CString& arg2) {
     CString address;
     if (ControlConnectionPresent(address)) {
@@ -104,7 +98,7 @@ bool CQUITCommand::execute(const CString& arg1, const CString& arg2) {
     }
     m_strArg1 = arg1;
     m_strArg2 = arg2;
-    closeAllSockets();
+    CloseConnection();
     // Finished, not left "created": a created command would hold every later request.
     setState(CMD_FINISHED);
     return true;
@@ -115,6 +109,6 @@ bool CQUITCommand::onReply(const CString& line) {
     if (m_nState != CMD_FINISHED)
         setState(CMD_FINISHED);
     m_nStep = 1;
-    closeAllSockets();
+    CloseConnection();
     return true;
 }

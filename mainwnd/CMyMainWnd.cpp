@@ -3,8 +3,6 @@
 
 #include "engine/Command.h"
 #include "net/AsyncSocket.h"
-#include "net/FtpDataManager.h"
-#include "net/FtpSocketControl.h"
 #include "panes/CBaseList.h"
 #include "res/resource.h"
 #include "settings/Prefs.h"
@@ -136,9 +134,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         PostQuitMessage(0);
         return 0;
     case WM_CLOSE:
-        GetDataConnection().Close();
-        GetControlSocket().Close();
-        GetDataListener().Close();
+        CloseConnection();
         saveLayout();
         break; // the default processing destroys the window
     case WM_SIZE:

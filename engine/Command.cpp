@@ -6,14 +6,12 @@
 #include "net/FtpSocketControl.h"
 #include "net/SocketOwners.h"
 
-#include <cstring>
-
 static int g_liveCommands = 0;
 
 int CCommand::LiveCount() { return g_liveCommands; }
 
-CCommand::CCommand(const CString& name)
-    : m_strName(name), m_strStatus("Executing FTP Command " + name) {
+CCommand::CCommand(const CString& name, unsigned traits)
+    : m_strName(name), m_strStatus("Executing FTP Command " + name), m_traits(traits) {
     ++g_liveCommands;
 }
 
@@ -33,6 +31,21 @@ void CCommand::setState(int newState) {
     ControllerTrace(FormatString("Command State Change %ld from %ld", static_cast<long>(newState),
                                  static_cast<long>(previous)),
                     TRACE_STATE);
+}
+
+void CCommand::setStep(int newStep) {
+    if (newStep == m_nStep)
+        return;
+    int previous = m_nStep;
+    m_nStep = newStep;
+    ControllerTrace(FormatString("Command Step Change %ld from %ld", static_cast<long>(newStep),
+                                 static_cast<long>(previous)),
+                    TRACE_STATE);
+}
+
+void CCommand::unknownStep() {
+    reportError(FormatString("Internal error: %s at unknown step %ld", m_strName.c_str(),
+                             static_cast<long>(m_nStep)));
 }
 
 CString CCommand::ReplyKey(const CString& line) {
@@ -87,7 +100,7 @@ bool CCommand::execute(const CString& arg1, const CString& arg2) {
     ControllerTrace(FormatString("<<< EXECUTE CCommand::execute %s %s %s", m_strName.c_str(),
                                  arg1.c_str(), arg2.c_str()),
                     TRACE_DETAIL);
-    m_nStep = 0;
+    setStep(0);
     if (!sendLine(commandLine(m_strName, arg1, arg2)))
         return false; // reported; the command has finished
     setState(CMD_STARTED);
@@ -111,7 +124,7 @@ bool CCommand::onReply(const CString& line) {
     }
     if (m_nState == CMD_ERROR)
         return true;
-    if (m_strName == "QUIT" || m_strName == "ABOR")
+    if (has(kQuietRefusals))
         return false;
     if (!key.empty() && (key[0] == '4' || key[0] == '5')) {
         setState(CMD_ERROR);
@@ -122,32 +135,4 @@ bool CCommand::onReply(const CString& line) {
     return m_nState == CMD_ERROR;
 }
 
-bool CCommand::eventData(const char* data, int length) {
-    if (m_strName != "LIST" && m_strName != "NLST")
-        return true;
-    if (m_listingRefused)
-        return true;
-    if (length > 0) {
-        if (m_data.size() + static_cast<size_t>(length) > kMaxListingBytes) {
-            m_listingRefused = true;
-            GetDataConnection().Close();
-            GetDataListener().Close();
-            reportError(FormatString("Listing refused: larger than %ld MB",
-                                     static_cast<long>(kMaxListingBytes >> 20)));
-            return true;
-        }
-        m_data.insert(m_data.end(), data, data + length);
-    } else if (length == -1) {
-        ControllerTrace(FormatString("<<< CCommand::eventData %s total len = %ld step %ld DATA "
-                                     "Completed >>>",
-                                     m_strName.c_str(), static_cast<long>(m_data.size()),
-                                     static_cast<long>(m_nStep)),
-                        TRACE_DETAIL);
-        if (m_data.empty()) {
-            const char* blank = m_strName == "LIST" ? " " : "  ";
-            m_data.assign(blank, blank + strlen(blank));
-        }
-        setState(CMD_FINISHED);
-    }
-    return true;
-}
+bool CCommand::eventData(const char*, int) { return true; }

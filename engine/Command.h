@@ -19,9 +19,27 @@ enum CommandState {
 // A listing larger than this is refused rather than collected without end.
 constexpr size_t kMaxListingBytes = 256u * 1024u * 1024u;
 
+// What the queue must know of a command, before it exists (a request waiting by its name) and
+// while it runs. A command class states its own in kTraits.
+enum CommandTrait : unsigned {
+    kInterrupts = 1u << 0,      // drops the current and waiting work and runs at once
+    kRunsUnconnected = 1u << 1, // starts without a control connection
+    kLogsOn = 1u << 2,          // makes the connection; the current folder is asked after it
+    kCollapses = 1u << 3,       // a request the same as the one waiting last is dropped
+    kTakesRestart = 1u << 4,    // a saved request's restart value is handed to it
+    kBinaryOnRetry = 1u << 5,   // run again after a lost connection, a "TYPE I" goes first
+    kNeverSaved = 1u << 6,      // belongs to the connection: not kept for a retry
+    kQuietRefusals = 1u << 7,   // a negative reply opens no box
+};
+
+// The steps of a command that waits for one reply (the simple verbs, PASV, PORT, QUIT).
+enum OneReplyStep : int { kAwaitingReply = 0, kReplied = 1 };
+
 class CCommand : public IReplySink {
 public:
-    explicit CCommand(const CString& name);
+    static constexpr unsigned kTraits = 0;
+
+    explicit CCommand(const CString& name, unsigned traits = 0);
     ~CCommand() override;
     CCommand(const CCommand&) = delete;
     CCommand& operator=(const CCommand&) = delete;
@@ -41,6 +59,7 @@ public:
     bool waitsForReply() const override { return m_nState == CMD_STARTED; }
 
     CString getName() const { return m_strName; }
+    bool has(CommandTrait trait) const { return (m_traits & trait) != 0; }
     CString getStatus() const { return m_strStatus; }
     CString getArg1() const { return m_strArg1; }
     CString getArg2() const { return m_strArg2; }
@@ -52,6 +71,12 @@ public:
 
     // The one way a command's state changes; every change is traced (and so moves the queue).
     void setState(int newState);
+    // The one way a multi-step command moves to another step (each names its steps in an enum
+    // beside its class); a change is traced.
+    void setStep(int newStep);
+    // A step the command's switch does not know: an internal fault, reported, and the command
+    // finishes rather than waiting for ever.
+    void unknownStep();
     // Reports an error the engine itself found, the way a negative reply is reported: state 1,
     // the error box with text and the status text, state 4.
     void reportError(const CString& text);
@@ -87,5 +112,5 @@ protected:
     CString m_strArg2;
 
 private:
-    bool m_listingRefused = false;
+    unsigned m_traits;
 };

@@ -1,41 +1,50 @@
-// The commands a request can name. PASV is not among them: the data-channel set-up creates
-// the passive-mode command itself.
-#include "engine/CommandQueue.h"
+#include "engine/CommandFactory.h"
 
 #include "engine/DataChannel.h"
 #include "engine/LoginCommand.h"
 #include "engine/SimpleCommands.h"
-#include "transfer/ListCommands.h"
-#include "transfer/RetrCommand.h"
-#include "transfer/StorCommand.h"
-#include "transfer/TreeListCommand.h"
-#include "transfer/UpdateLocalListCommand.h"
 
-#include <functional>
 #include <map>
+#include <string>
+
+namespace {
+
+struct Entry {
+    CommandMaker make;
+    unsigned traits;
+};
+
+template <class T>
+Entry entryOf() {
+    return Entry{[]() -> CCommand* { return new T(); }, T::kTraits};
+}
+
+// PASV is not among them: the data-channel set-up creates the passive-mode command itself.
+std::map<std::string, Entry>& registry() {
+    static std::map<std::string, Entry> table = {
+        {"LOGIN", entryOf<CLoginCommand>()}, {"PORT", entryOf<CPORTCommand>()},
+        {"TYPE", entryOf<CTYPECommand>()},   {"CWD", entryOf<CCWDCommand>()},
+        {"PWD", entryOf<CPWDCommand>()},     {"ABOR", entryOf<CABORCommand>()},
+        {"DELE", entryOf<CDELECommand>()},   {"MKD", entryOf<CMKDCommand>()},
+        {"QUIT", entryOf<CQUITCommand>()},   {"RMD", entryOf<CRMDCommand>()},
+        {"RNFR", entryOf<CRNFRCommand>()},   {"RNTO", entryOf<CRNTOCommand>()},
+        {"SITE", entryOf<CSITECommand>()},
+    };
+    return table;
+}
+
+} // namespace
+
+void RegisterCommand(const CString& name, CommandMaker make, unsigned traits) {
+    registry()[name] = Entry{make, traits};
+}
 
 CCommand* CreateCommand(const CString& name) {
-    static const std::map<std::string, std::function<CCommand*()>> table = {
-        {"TreeLIST", [] { return new CTreeLISTCommand(); }},
-        {"UpdateLocalListCommand", [] { return new CUpdateLocalListCommand(); }},
-        {"LIST", [] { return new CLISTCommand(); }},
-        {"NLST", [] { return new CNLSTCommand(); }},
-        {"LOGIN", [] { return new CLoginCommand(); }},
-        {"PORT", [] { return new CPORTCommand(); }},
-        {"TYPE", [] { return new CTYPECommand(); }},
-        {"CWD", [] { return new CCWDCommand(); }},
-        {"PWD", [] { return new CPWDCommand(); }},
-        {"ABOR", [] { return new CABORCommand(); }},
-        {"DELE", [] { return new CDELECommand(); }},
-        {"MKD", [] { return new CMKDCommand(); }},
-        {"QUIT", [] { return new CQUITCommand(); }},
-        {"RETR", [] { return new CRETRCommand(); }},
-        {"RMD", [] { return new CRMDCommand(); }},
-        {"RNFR", [] { return new CRNFRCommand(); }},
-        {"RNTO", [] { return new CRNTOCommand(); }},
-        {"STOR", [] { return new CSTORCommand(); }},
-        {"SITE", [] { return new CSITECommand(); }},
-    };
-    auto found = table.find(name);
-    return found == table.end() ? nullptr : found->second();
+    auto found = registry().find(name);
+    return found == registry().end() ? nullptr : found->second.make();
+}
+
+unsigned TraitsOf(const CString& name) {
+    auto found = registry().find(name);
+    return found == registry().end() ? 0 : found->second.traits;
 }

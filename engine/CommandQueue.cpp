@@ -2,6 +2,7 @@
 
 #include "engine/CallBackController.h"
 #include "engine/Command.h"
+#include "engine/CommandFactory.h"
 #include "engine/DataChannel.h"
 #include "engine/EnginePlatform.h"
 #include "net/FtpDataManager.h"
@@ -13,10 +14,10 @@
 
 namespace {
 
-// Only listings and PWD collapse: asking twice for the same folder gains nothing, while two
-// deletions or transfers are two pieces of work.
+// Asking twice for the same folder gains nothing, while two deletions or transfers are two
+// pieces of work: only commands that say so collapse.
 bool duplicates(const CommandRecord& record, const CommandRecord& queued) {
-    return (record.name == "TreeLIST" || record.name == "PWD") && record.name == queued.name &&
+    return (TraitsOf(record.name) & kCollapses) && record.name == queued.name &&
            record.arg1 == queued.arg1 && record.arg2 == queued.arg2;
 }
 
@@ -51,20 +52,18 @@ CCommandQueue::~CCommandQueue() {
 }
 
 bool CCommandQueue::submit(const CString& name, const CString& arg1, const CString& arg2) {
-    if (name == "QUIT" || name == "ABOR") {
+    const unsigned traits = TraitsOf(name);
+    if (traits & kInterrupts) {
         retireCurrent();
         clearPending();
-        // QUIT always runs: connected it says goodbye, otherwise it only closes the sockets.
-        // ABOR runs only over a connection; with none there is nothing to abort on a server,
-        // and an abort must never turn into an offer to connect.
         CString address;
-        if (name == "QUIT" || ControlConnectionPresent(address))
+        if ((traits & kRunsUnconnected) || ControlConnectionPresent(address))
             return start(name, arg1, arg2, 0);
         GetDataConnection().Close();
         GetDataListener().Close();
         return true;
     }
-    if (name == "LOGIN")
+    if (traits & kLogsOn)
         return start(name, arg1, arg2, 0);
     if (!name.empty()) {
         if (m_pCurrent && m_pCurrent->getState() != CMD_FINISHED &&
@@ -82,7 +81,7 @@ bool CCommandQueue::submit(const CString& name, const CString& arg1, const CStri
         return false;
     if (m_pCurrent && m_pCurrent->getState() != CMD_FINISHED)
         return false; // running, or held in the error state
-    const bool wasLogin = m_pCurrent && m_pCurrent->getName() == "LOGIN";
+    const bool wasLogin = m_pCurrent && m_pCurrent->has(kLogsOn);
     retireCurrent();
     CString address;
     if (wasLogin && ControlConnectionPresent(address)) {
@@ -95,7 +94,7 @@ bool CCommandQueue::submit(const CString& name, const CString& arg1, const CStri
 }
 
 bool CCommandQueue::pump() {
-    if (m_pCurrent && m_pCurrent->getName() == "LOGIN" && m_pCurrent->getState() == CMD_ERROR)
+    if (m_pCurrent && m_pCurrent->has(kLogsOn) && m_pCurrent->getState() == CMD_ERROR)
         return false;
     return submit("", "", "");
 }
@@ -105,7 +104,7 @@ bool CCommandQueue::start(const CString& name, const CString& arg1, const CStrin
     // execute may open boxes whose nested loops retire this very command; it must outlive
     // this call.
     CommandCallScope scope;
-    if (name != "LOGIN" && name != "QUIT") {
+    if (!(TraitsOf(name) & kRunsUnconnected)) {
         CString address;
         if (!ControlConnectionPresent(address)) {
             if (!AskConnectNow())
@@ -122,7 +121,7 @@ bool CCommandQueue::start(const CString& name, const CString& arg1, const CStrin
         ControllerTrace(name + " UNKNOWN FTP command", TRACE_COMMAND);
         return false;
     }
-    if (name == "RETR" || name == "STOR" || name == "SITE")
+    if (command->has(kTakesRestart))
         command->setOption(option);
     // A finished or failed command still current is released like a retired one.
     if (m_pCurrent)
@@ -185,7 +184,7 @@ void CCommandQueue::saveStack() {
         // The TYPE I that ran before it is gone with the connection, and the new log-on
         // leaves the server in its default mode: ASCII would refuse the restart or bend the
         // bytes.
-        if (record.name == "RETR" || record.name == "STOR") {
+        if (unfinished->has(kBinaryOnRetry)) {
             CommandRecord binary{"TYPE", "I", "", 0};
             debugRecord(binary);
             m_saved.push_back(binary);
@@ -197,8 +196,8 @@ void CCommandQueue::saveStack() {
         }
     }
     for (const CommandRecord& record : m_pending) {
-        if (record.name == "PORT")
-            continue; // a data channel belongs to the connection that is gone
+        if (TraitsOf(record.name) & kNeverSaved)
+            continue;
         debugRecord(record);
         m_saved.push_back(record);
     }
@@ -209,7 +208,7 @@ void CCommandQueue::saveStack() {
 void CCommandQueue::restoreStack() {
     DebugOutput("RESTORE STACK BEGIN\n");
     for (const CommandRecord& record : m_saved) {
-        if (record.name == "PORT")
+        if (TraitsOf(record.name) & kNeverSaved)
             continue;
         if (!m_pending.empty() && duplicates(record, m_pending.back()))
             continue;

@@ -57,8 +57,6 @@ private:
     std::deque<CommandRecord> m_saved;
 };
 
-// The command for a request name, or null for a name no command answers to.
-CCommand* CreateCommand(const CString& name);
 // Whether a control connection is established; address receives its local address.
 bool ControlConnectionPresent(CString& address);
 // Closes every socket of the session at once: the data connection, the listener and the

@@ -132,7 +132,7 @@ bool CPASVCommand::onReply(const CString& line) {
     if (m_nState == CMD_ERROR)
         return false;
     const CString key = ReplyKey(line);
-    if (m_nStep == 0 && key == "227") {
+    if (m_nStep == kAwaitingReply && key == "227") {
         openDataConnection(line);
     } else if (IsHoldingErrorCode(key) || (!key.empty() && (key[0] == '4' || key[0] == '5'))) {
         if (IsHoldingErrorCode(key))
@@ -141,8 +141,8 @@ bool CPASVCommand::onReply(const CString& line) {
         // waiting on would hold the queue until the user aborts. The controller may have put
         // the owner (the queue's current command) into the error state while the box was
         // open; it is finished all the same.
-        if (m_nStep == 0 && m_pOwner && m_pOwner->getState() != CMD_FINISHED) {
-            m_nStep = 1;
+        if (m_nStep == kAwaitingReply && m_pOwner && m_pOwner->getState() != CMD_FINISHED) {
+            setStep(kReplied);
             m_pOwner->setState(CMD_FINISHED);
         }
     }
@@ -151,7 +151,7 @@ bool CPASVCommand::onReply(const CString& line) {
 
 void CPASVCommand::openDataConnection(const CString& line) {
     CCommand* owner = m_pOwner;
-    m_nStep = 1;
+    setStep(kReplied);
     CString host;
     unsigned port = 0;
     if (!ParsePassiveReply(line, host, port)) {
@@ -188,9 +188,8 @@ bool CPORTCommand::execute(const CString& arg1, const CString& arg2) {
     m_strArg1 = arg1;
     m_strArg2 = arg2;
     m_strStatus = "Setting up data channel to Server";
-    m_nStep = 0;
-    setupDataChannel(*this); // a failure has been reported and has finished this command
-    return true;
+    setStep(kAwaitingReply);
+    return setupDataChannel(*this); // a failure has been reported and has finished it
 }
 
 bool CPORTCommand::onReply(const CString& line) {
@@ -198,9 +197,9 @@ bool CPORTCommand::onReply(const CString& line) {
     if (m_nState == CMD_ERROR)
         return false;
     const CString key = ReplyKey(line);
-    if (m_nStep == 0 && key == "200") {
+    if (m_nStep == kAwaitingReply && key == "200") {
         setState(CMD_FINISHED);
-        m_nStep = 1;
+        setStep(kReplied);
     }
     if (IsHoldingErrorCode(key))
         setState(CMD_ERROR);

@@ -31,7 +31,8 @@ void ReleaseSockets(const CCommand& command);
 // The command that only opens a data channel (requested as "PORT", whatever the mode).
 class CPORTCommand : public CCommand {
 public:
-    CPORTCommand() : CCommand("PORT") {}
+    static constexpr unsigned kTraits = kNeverSaved; // a channel belongs to its connection
+    CPORTCommand() : CCommand("PORT", kTraits) {}
     bool execute(const CString& arg1, const CString& arg2) override;
     bool isRestartable() override { return false; }
     bool onReply(const CString& line) override;

@@ -25,7 +25,7 @@ bool CLoginCommand::execute(const CString& accountName, const CString& ignored) 
         m_strUser = GetPrefString(m_strSection.c_str(), "USER", "NEEDTOSETUSER");
         m_strPassword = GetPrefString(m_strSection.c_str(), "WORD", "UNSETPASSWORDTEXT");
     }
-    m_nStep = 0;
+    setStep(kAwaitingGreeting);
     GetDataConnection().Close();
     GetDataListener().Close();
     GetControlSocket().Close();
@@ -56,41 +56,43 @@ bool CLoginCommand::onReply(const CString& line) {
         return true;
     }
     switch (m_nStep) {
-    case 0:
+    case kAwaitingGreeting:
         // "120" (ready in a while) is preliminary: its "220" follows.
         if (key == "200" || key == "220")
             onGreeting();
         break;
-    case 1:
+    case kUserSent:
         if (key == "230") {
             finish();
         } else if (key == "331") {
-            m_nStep = 2;
+            setStep(kPasswordSent);
             sendPassword();
         } else if (key == "332") {
-            m_nStep = 3;
+            setStep(kAccountSent);
             sendLine("ACCT what");
         }
         break;
-    case 2:
+    case kPasswordSent:
         if (key == "230" || key == "202") {
             finish();
         } else if (key == "332") {
-            m_nStep = 3;
+            setStep(kAccountSent);
             sendLine("ACCT what");
         }
         break;
-    case 3:
+    case kAccountSent:
         if (key == "230" || key == "202")
             finish();
         break;
-    default: break;
+    default: // kLoggedOn never gets here: the command has finished
+        unknownStep();
+        break;
     }
     return true;
 }
 
 void CLoginCommand::onGreeting() {
-    m_nStep = 1;
+    setStep(kUserSent);
     if (m_strUser.empty()) {
         CString entered = m_strUser;
         if (!ControllerNotify("", EV_ASK_USER, entered))
@@ -113,5 +115,5 @@ void CLoginCommand::sendPassword() {
 
 void CLoginCommand::finish() {
     setState(CMD_FINISHED);
-    m_nStep = 4;
+    setStep(kLoggedOn);
 }

@@ -9,7 +9,15 @@ constexpr const char kAnonymousUser[] = "anonymous";
 
 class CLoginCommand : public CCommand {
 public:
-    CLoginCommand() : CCommand("LOGIN") {}
+    static constexpr unsigned kTraits = kRunsUnconnected | kLogsOn;
+    enum Step : int {
+        kAwaitingGreeting = 0,
+        kUserSent = 1,
+        kPasswordSent = 2,
+        kAccountSent = 3,
+        kLoggedOn = 4,
+    };
+    CLoginCommand() : CCommand("LOGIN", kTraits) {}
 
     bool execute(const CString& accountName, const CString& ignored) override;
     bool isRestartable() override { return false; }

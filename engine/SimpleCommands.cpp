@@ -9,12 +9,12 @@
 bool CSimpleCommand::onReply(const CString& line) {
     CCommand::onReply(line);
     const CString key = ReplyKey(line);
-    if (holdsOn(key) && (m_nStep == 0 || readsAfterFinish()))
+    if (holdsOn(key) && (m_nStep == kAwaitingReply || readsAfterFinish()))
         setState(CMD_ERROR); // the queue stays here until the user aborts
     if (m_nState == CMD_ERROR || (m_nState == CMD_FINISHED && !readsAfterFinish()))
         return false;
-    if (m_nStep == 0 && succeeded(key)) {
-        m_nStep = 1;
+    if (m_nStep == kAwaitingReply && succeeded(key)) {
+        setStep(kReplied);
         setState(CMD_FINISHED);
         onSuccess(line);
     }
@@ -108,7 +108,7 @@ bool CQUITCommand::onReply(const CString& line) {
     CCommand::onReply(line);
     if (m_nState != CMD_FINISHED)
         setState(CMD_FINISHED);
-    m_nStep = 1;
+    setStep(kReplied);
     CloseConnection();
     return true;
 }

@@ -6,7 +6,7 @@
 // The reply handling the family shares: the base handling, then success on the expected key.
 class CSimpleCommand : public CCommand {
 protected:
-    explicit CSimpleCommand(const CString& name) : CCommand(name) {}
+    CSimpleCommand(const CString& name, unsigned traits = 0) : CCommand(name, traits) {}
     bool onReply(const CString& line) override;
     virtual bool succeeded(const CString& key) const = 0;
     virtual void onSuccess(const CString& /*line*/) {}
@@ -35,7 +35,8 @@ protected:
 
 class CPWDCommand : public CSimpleCommand {
 public:
-    CPWDCommand() : CSimpleCommand("PWD") {}
+    static constexpr unsigned kTraits = kCollapses;
+    CPWDCommand() : CSimpleCommand("PWD", kTraits) {}
     // The folder between the first two double quotes of a 257 reply; false without them.
     static bool FolderOf(const CString& line, CString& folder);
 
@@ -89,7 +90,8 @@ protected:
 
 class CSITECommand : public CSimpleCommand {
 public:
-    CSITECommand() : CSimpleCommand("SITE") {}
+    static constexpr unsigned kTraits = kTakesRestart;
+    CSITECommand() : CSimpleCommand("SITE", kTraits) {}
 
 protected:
     bool succeeded(const CString& key) const override;
@@ -100,7 +102,10 @@ protected:
 // Closes the data side and sends ABOR; any reply ends it, without an error box.
 class CABORCommand : public CCommand {
 public:
-    CABORCommand() : CCommand("ABOR") {}
+    // Only over a connection: without one there is nothing to abort on a server, and an abort
+    // must never turn into an offer to connect.
+    static constexpr unsigned kTraits = kInterrupts | kQuietRefusals;
+    CABORCommand() : CCommand("ABOR", kTraits) {}
     bool execute(const CString& arg1, const CString& arg2) override;
     bool isRestartable() override { return false; }
     bool onReply(const CString& line) override;
@@ -110,7 +115,9 @@ public:
 // them.
 class CQUITCommand : public CCommand {
 public:
-    CQUITCommand() : CCommand("QUIT") {}
+    // Always runs: connected it says goodbye, otherwise it only closes the sockets.
+    static constexpr unsigned kTraits = kInterrupts | kRunsUnconnected | kQuietRefusals;
+    CQUITCommand() : CCommand("QUIT", kTraits) {}
     bool execute(const CString& arg1, const CString& arg2) override;
     bool isRestartable() override { return false; }
     bool onReply(const CString& line) override;

@@ -6,6 +6,7 @@
 #include "panes/CBaseList.h"
 #include "res/resource.h"
 #include "settings/Prefs.h"
+#include "transfer/TransferCommands.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -121,6 +122,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: {
         LRESULT result = DefWindowProcA(m_hWnd, message, wParam, lParam);
+        RegisterTransferCommands();
         SetCallBackController(this);
         CAsyncSocket::SetNotifyWindow(m_hWnd);
         createChildren();

@@ -1,19 +1,33 @@
 #pragma once
 // The plain listing commands: they send their verb and arguments as one line (no data-channel
-// set-up of their own), collect the data through the base eventData and finish when the data
-// ends.
+// set-up of their own), collect the data and finish when the data ends.
 #include "engine/Command.h"
 
-class CLISTCommand : public CCommand {
+class CListingCommand : public CCommand {
 public:
-    CLISTCommand() : CCommand("LIST") {}
+    bool eventData(const char* data, int length) override;
+
+protected:
+    // empty: what the listing holds when the data brought nothing, so that a finished empty
+    // listing is told from none.
+    CListingCommand(const CString& name, const char* empty) : CCommand(name), m_empty(empty) {}
+
+private:
+    const char* const m_empty;
+    bool m_refused = false;
+};
+
+class CLISTCommand : public CListingCommand {
+public:
+    CLISTCommand() : CListingCommand("LIST", " ") {}
     bool onReply(const CString& line) override;
 };
 
-class CNLSTCommand : public CCommand {
+class CNLSTCommand : public CListingCommand {
 public:
-    CNLSTCommand() : CCommand("NLST") {}
-    // The step only says which preliminary reply came (1 for 150, 5 for 125); it is reported
-    // in the end-of-data trace.
+    // Which preliminary reply came; reported in the end-of-data trace.
+    enum Step : int { kWaiting = 0, kOpening = 1, kAlreadyOpen = 5 };
+
+    CNLSTCommand() : CListingCommand("NLST", "  ") {}
     bool onReply(const CString& line) override;
 };

@@ -86,7 +86,7 @@ bool CRETRCommand::execute(const CString& remotePath, const CString& localFolder
     if (!IsSafeLocalName(m_strFileName)) {
         fail("Not downloaded: the name \"" + m_strFileName + "\" of " + remotePath +
              " would not stay inside the folder " + localFolder);
-        return true;
+        return false;
     }
     // The partial file first: a download with nowhere to go must not start at all.
     const int64_t size = getOption();
@@ -94,15 +94,14 @@ bool CRETRCommand::execute(const CString& remotePath, const CString& localFolder
                                 : m_partial.Open(partialPath(), files::CLocalFile::ReadWriteKeep);
     if (!m_bPartialOpened) {
         fail("Not downloaded: cannot write " + partialPath());
-        return true;
+        return false;
     }
-    if (size < 1) {
-        startTransfer(0);
-        return true;
-    }
+    if (size < 1)
+        return startTransfer(0);
     // Whether the partial file is a beginning of this file at all, the server's size tells.
     m_restart = Restart::AskingSize;
-    sendCommandLine("SIZE", m_strArg1, "");
+    if (!sendCommandLine("SIZE", m_strArg1, ""))
+        return false; // reported; the command has finished
     setState(CMD_STARTED);
     return true;
 }
@@ -132,14 +131,16 @@ void CRETRCommand::onSizeReply(const CString& line) {
     startTransfer(have);
 }
 
-void CRETRCommand::startTransfer(int64_t restart) {
+bool CRETRCommand::startTransfer(int64_t restart) {
     if (!setupDataChannel(*this))
-        return;
+        return false;
     m_nBytes = restart;
     m_restart = restart > 0 ? Restart::AskingRest : Restart::None;
-    if (restart > 0)
-        sendCommandLine("REST", FormatString("%lld", static_cast<long long>(restart)), "");
+    if (restart > 0 &&
+        !sendCommandLine("REST", FormatString("%lld", static_cast<long long>(restart)), ""))
+        return false; // reported; the command has finished and must stay so
     setState(CMD_STARTED);
+    return true;
 }
 
 int64_t CRETRCommand::getOption() {
@@ -171,20 +172,28 @@ bool CRETRCommand::onReply(const CString& line) {
     CCommand::onReply(line);
     if (m_nState == CMD_ERROR || m_nState == CMD_FINISHED)
         return false;
-    if (m_nStep == 0) {
+    switch (m_nStep) {
+    case kPreparing:
         if (key == "200")
             m_bChannelReady = true;
         else if (key == "350" && m_restart == Restart::AskingRest)
             m_restart = Restart::Granted;
         sendRetrWhenReady();
-    } else if (m_nStep == 1 && (key == "150" || key == "125")) {
-        // From byte 0 the size a server names here is the file's; after a restart some name
-        // what is left, so only SIZE counts then.
-        if (m_restart == Restart::None && m_nRemoteSize < 0)
-            m_nRemoteSize = SizeInReply(line);
-    } else if (m_nStep == 1 && (key == "226" || key == "250")) {
-        m_bServerDone = true;
-        finishIfComplete();
+        break;
+    case kRetrSent:
+        if (key == "150" || key == "125") {
+            // From byte 0 the size a server names here is the file's; after a restart some
+            // name what is left, so only SIZE counts then.
+            if (m_restart == Restart::None && m_nRemoteSize < 0)
+                m_nRemoteSize = SizeInReply(line);
+        } else if (key == "226" || key == "250") {
+            m_bServerDone = true;
+            finishIfComplete();
+        }
+        break;
+    default:
+        unknownStep();
+        return false;
     }
     if (key == "228")
         setState(CMD_FINISHED);
@@ -194,7 +203,7 @@ bool CRETRCommand::onReply(const CString& line) {
 void CRETRCommand::sendRetrWhenReady() {
     if (!m_bChannelReady || m_restart == Restart::AskingRest || m_restart == Restart::AskingSize)
         return;
-    m_nStep = 1;
+    setStep(kRetrSent);
     sendCommandLine("RETR", m_strArg1, "");
 }
 

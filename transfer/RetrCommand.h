@@ -13,7 +13,10 @@
 
 class CRETRCommand : public CCommand {
 public:
-    CRETRCommand() : CCommand("RETR") {}
+    static constexpr unsigned kTraits = kTakesRestart | kBinaryOnRetry;
+    // Before RETR: the data channel's "200", and SIZE and REST when resuming.
+    enum Step : int { kPreparing = 0, kRetrSent = 1 };
+    CRETRCommand() : CCommand("RETR", kTraits) {}
     ~CRETRCommand() override;
 
     bool execute(const CString& remotePath, const CString& localFolder) override;
@@ -31,7 +34,8 @@ private:
     enum class Restart { None, AskingSize, AskingRest, Granted };
 
     void onSizeReply(const CString& line);
-    void startTransfer(int64_t restart);
+    // False when it could not start (reported; the command has finished).
+    bool startTransfer(int64_t restart);
     void sendRetrWhenReady();
     void stopData();
     void dropEmptyPartial();

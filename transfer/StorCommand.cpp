@@ -22,7 +22,7 @@ char* uploadBuffer() {
 }
 } // namespace
 
-CSTORCommand::CSTORCommand() : CCommand("STOR"), m_buffer(uploadBuffer()) {}
+CSTORCommand::CSTORCommand() : CCommand("STOR", kTraits), m_buffer(uploadBuffer()) {}
 
 CSTORCommand::~CSTORCommand() { m_file.Close(); }
 
@@ -44,19 +44,18 @@ bool CSTORCommand::execute(const CString& localPath, const CString& remoteFolder
     const CString file = m_strLocalFolder + "/" + m_strFileName;
     if (!m_file.Open(file, files::CLocalFile::ReadOnly)) {
         fail("Not uploaded: cannot open " + file);
-        return true;
+        return false;
     }
     if (m_nSent > m_file.Size()) {
         fail(FormatString("Not uploaded: %s is shorter than the restart point %lld", file.c_str(),
                           static_cast<long long>(m_nSent)));
-        return true;
+        return false;
     }
-    if (m_nSent <= 0) {
-        startTransfer();
-        return true;
-    }
+    if (m_nSent <= 0)
+        return startTransfer();
     m_restart = Restart::AskingSize;
-    sendCommandLine("SIZE", m_strRemoteFolder + "/" + m_strFileName, "");
+    if (!sendCommandLine("SIZE", m_strRemoteFolder + "/" + m_strFileName, ""))
+        return false; // reported; the command has finished
     setState(CMD_STARTED);
     return true;
 }
@@ -73,19 +72,21 @@ void CSTORCommand::onSizeReply(const CString& line) {
     startTransfer();
 }
 
-void CSTORCommand::startTransfer() {
+bool CSTORCommand::startTransfer() {
     if (!setupDataChannel(*this))
-        return;
+        return false;
     m_restart = m_nSent > 0 ? Restart::AskingRest : Restart::None;
-    if (m_nSent > 0)
-        sendCommandLine("REST", FormatString("%lld", static_cast<long long>(m_nSent)), "");
+    if (m_nSent > 0 &&
+        !sendCommandLine("REST", FormatString("%lld", static_cast<long long>(m_nSent)), ""))
+        return false; // reported; the command has finished and must stay so
     setState(CMD_STARTED);
+    return true;
 }
 
 void CSTORCommand::sendStorWhenReady() {
     if (!m_bChannelReady || m_restart == Restart::AskingRest || m_restart == Restart::AskingSize)
         return;
-    m_nStep = 1;
+    setStep(kStorSent);
     sendCommandLine("STOR", m_strRemoteFolder + "/" + m_strFileName, "");
 }
 
@@ -112,19 +113,31 @@ bool CSTORCommand::onReply(const CString& line) {
     CCommand::onReply(line);
     if (m_nState == CMD_ERROR || m_nState == CMD_FINISHED)
         return false;
-    if (m_nStep == 0) {
+    switch (m_nStep) {
+    case kPreparing:
         if (key == "200")
             m_bChannelReady = true;
         else if (key == "350" && m_restart == Restart::AskingRest)
             m_restart = Restart::Granted;
         sendStorWhenReady();
-    } else if (m_nStep == 1 && key.GetLength() == 3 && key[0] == '1') {
-        // 125 or 150: the server knows what the data connection is for. If the connection
-        // could take data before that, it said so only once and will not say it again.
-        m_nStep = 2;
-        if (m_bWritable)
-            onSendReady();
-    } else if (key == "226" || key == "250") {
+        return true;
+    case kStorSent:
+        if (key.GetLength() == 3 && key[0] == '1') {
+            // 125 or 150: the server knows what the data connection is for. If the connection
+            // could take data before that, it said so only once and will not say it again.
+            setStep(kSending);
+            if (m_bWritable)
+                onSendReady();
+            return true;
+        }
+        break;
+    case kSending:
+        break;
+    default:
+        unknownStep();
+        return false;
+    }
+    if (key == "226" || key == "250") {
         closeDataSide();
         if (!m_bHandedOver) {
             // The server took an early end of the data for the end of the file.
@@ -171,7 +184,7 @@ bool CSTORCommand::start() {
 bool CSTORCommand::onSendReady() {
     if (m_nState == CMD_FINISHED || m_nState == CMD_ERROR || m_bHandedOver || m_nBrokenError >= 0)
         return true;
-    if (m_nStep < 2) {
+    if (m_nStep != kSending) {
         // The file waits for the server's preliminary reply to STOR. Some servers connect in
         // active mode as soon as they have the PORT, and a server may read the passive
         // connection before the STOR line: data arriving on a connection the server has not

@@ -21,6 +21,10 @@ constexpr int kUploadBlock = 256 * 1024;
 
 class CSTORCommand : public CCommand {
 public:
+    static constexpr unsigned kTraits = kTakesRestart | kBinaryOnRetry;
+    // Before STOR: the data channel's "200", and SIZE and REST when resuming. The file goes
+    // out only after the preliminary reply.
+    enum Step : int { kPreparing = 0, kStorSent = 1, kSending = 2 };
     CSTORCommand();
     ~CSTORCommand() override;
 
@@ -42,7 +46,8 @@ private:
     enum class Restart { None, AskingSize, AskingRest, Granted };
 
     void onSizeReply(const CString& line);
-    void startTransfer();
+    // False when it could not start (reported; the command has finished).
+    bool startTransfer();
     void sendStorWhenReady();
     bool start();
     void reportProgress();

@@ -18,9 +18,8 @@ bool CTreeLISTCommand::execute(const CString& path, const CString& searchMark) {
     m_strStatus = "Getting Directory Listing for " + folder;
     ControllerTrace("<<< EXECUTE CCommand::execute " + m_strName + " " + folder + " " + searchMark,
                     TRACE_DETAIL);
-    m_nStep = 0;
-    setupDataChannel(*this);
-    return true;
+    setStep(kSettingUp);
+    return setupDataChannel(*this); // a failure has been reported and has finished it
 }
 
 bool CTreeLISTCommand::onReply(const CString& line) {
@@ -29,43 +28,45 @@ bool CTreeLISTCommand::onReply(const CString& line) {
         return false;
     const CString key = ReplyKey(line);
     const bool transferDone = key == "226" || key == "250";
-    if (m_nStep == 0)
-        m_nStep = 4;
+    if (m_nStep == kSettingUp)
+        setStep(kAwaitingChannel);
     switch (m_nStep) {
-    case 4:
+    case kAwaitingChannel:
         if (key == "200") {
-            m_nStep = 5;
+            setStep(kListSent);
             m_listingPhase = true;
             sendCommandLine("LIST", m_strArg1, "");
         }
         break;
-    case 5:
+    case kListSent:
         if (key == "125" || key == "150")
-            m_nStep = 6;
+            setStep(kTransferring);
         else if (key == "277")
             m_dataEnded = true;
         break;
-    case 6:
+    case kTransferring:
         if (transferDone) {
-            m_nStep = 7;
+            setStep(kAwaitingEnd);
             if (m_dataEnded)
                 complete();
         } else if (key == "277") {
-            m_nStep = 7;
+            setStep(kAwaitingEnd);
             m_dataEnded = true;
         }
         break;
-    case 7:
+    case kAwaitingEnd:
         if (transferDone || key == "277")
             complete();
         break;
-    default: break;
+    default: // kComplete never gets here: the command has finished
+        unknownStep();
+        break;
     }
     return true;
 }
 
 void CTreeLISTCommand::complete() {
-    m_nStep = 8;
+    setStep(kComplete);
     setState(CMD_FINISHED);
     CString reply;
     ControllerNotify("", EV_LISTING_DONE, reply);

@@ -10,7 +10,18 @@
 
 class CTreeLISTCommand : public CCommand {
 public:
-    CTreeLISTCommand() : CCommand("TreeLIST") {}
+    static constexpr unsigned kTraits = kCollapses;
+    // The final reply and the end of the data may come in either order ("277" stands for the
+    // end of the data).
+    enum Step : int {
+        kSettingUp = 0,       // the data channel is being opened
+        kAwaitingChannel = 4, // its "200"
+        kListSent = 5,
+        kTransferring = 6,    // after the 125 or 150
+        kAwaitingEnd = 7,     // the one of the final reply and the data end still to come
+        kComplete = 8,
+    };
+    CTreeLISTCommand() : CCommand("TreeLIST", kTraits) {}
 
     // path: the folder to list (empty: the current remote folder); searchMark: empty for the
     // panes, "N"/"N1"/"Y" for a remote search.
@@ -19,7 +30,7 @@ public:
     bool eventData(const char* data, int length) override;
     // Between its 226 and the end of the data it waits for the data only.
     bool waitsForReply() const override {
-        return m_nState == CMD_STARTED && !(m_nStep == 7 && !m_dataEnded);
+        return m_nState == CMD_STARTED && !(m_nStep == kAwaitingEnd && !m_dataEnded);
     }
 
     // The bytes of the listing as they came.

@@ -4,6 +4,7 @@
 #include "engine/CommandQueue.h"
 #include "net/UiLoop.h"
 #include "settings/Prefs.h"
+#include "transfer/TransferCommands.h"
 
 #include <algorithm>
 #include <iterator>
@@ -30,6 +31,7 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 
 TestController::TestController(CCommandQueue* queue) : m_queue(queue) {
     PrepareLoop();
+    RegisterTransferCommands();
     SetCallBackController(this);
 }
 

@@ -1,16 +1,20 @@
-// The command base without a server: the listing cap and the deferred destruction of commands
-// (listing collection and replies without a controller are in data/parsers.tsv).
-#include "engine/Command.h"
+// The command base without a server: a listing's cap, the deferred destruction of commands and
+// a step no case knows (listing collection and replies without a controller: data/parsers.tsv).
+#include "engine/CommandFactory.h"
+#include "transfer/ListCommands.h"
+#include "transfer/TransferCommands.h"
 
 #include "tests/support/TestController.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace testing_support;
 
 TEST(CommandBase, AListingBeyondTheCapIsRefusedNotAccumulated) {
     TestController controller;
-    CCommand list("LIST");
+    CLISTCommand list;
     std::string block(1 << 20, 'x');
     size_t fed = 0;
     while (fed <= kMaxListingBytes && list.getState() != CMD_FINISHED) {
@@ -48,4 +52,20 @@ TEST(CommandBase, ACommandDestroyedInsideAHandlerLivesUntilTheHandlerReturns) {
     bool immediately = false;
     DestroyCommand(new Tracked(&immediately));
     EXPECT_TRUE(immediately);
+}
+
+// A step no case handles is a fault of ours: the command reports it and finishes instead of
+// holding the queue for ever.
+TEST(CommandBase, AnUnknownStepEndsTheCommandWithABox) {
+    TestController controller;
+    RegisterTransferCommands();
+    for (const char* name : {"LOGIN", "TreeLIST", "RETR", "STOR"}) {
+        std::unique_ptr<CCommand> command(CreateCommand(name));
+        command->setState(CMD_STARTED);
+        command->setStep(99);
+        command->onReply("200 fine\r\n");
+        EXPECT_EQ(command->getState(), CMD_FINISHED) << name;
+    }
+    ASSERT_EQ(controller.count(EV_SERVER_ERROR), 4);
+    EXPECT_EQ(controller.notesOf(EV_SERVER_ERROR)[3].text, "Internal error: STOR at unknown step 99");
 }

@@ -4,6 +4,7 @@
 #include "accounts/DialogPlacement.h"
 #include "common/CString.h"
 #include "engine/Command.h"
+#include "engine/CommandFactory.h"
 #include "engine/DataChannel.h"
 #include "engine/SimpleCommands.h"
 #include "panes/TreePath.h"
@@ -13,7 +14,10 @@
 #include "transfer/ListingSplitter.h"
 #include "transfer/RetrCommand.h"
 #include "transfer/StorCommand.h"
+#include "transfer/TransferCommands.h"
 #include "tests/unit/Table.h"
+
+#include <memory>
 
 TW_TABLE(k_parsers_tsv)
 
@@ -60,13 +64,14 @@ TEST(Parsers, EachRowGivesItsResult) {
              return CPWDCommand::FolderOf(a[0], folder) ? "[" + folder + "]" : "refused";
          }},
         {"collect", [](const Args& a) -> std::string { // name, blocks: data, states
-             CCommand command(a[0]);
+             RegisterTransferCommands();
+             std::unique_ptr<CCommand> command(CreateCommand(a[0]));
              for (size_t i = 1; i < a.size(); ++i)
-                 command.eventData(a[i].data(), static_cast<int>(a[i].size()));
-             const int before = command.getState();
-             command.eventData(nullptr, -1);
-             return "[" + std::string(command.getData().begin(), command.getData().end()) + "] " +
-                    to_string(before) + to_string(command.getState());
+                 command->eventData(a[i].data(), static_cast<int>(a[i].size()));
+             const int before = command->getState();
+             command->eventData(nullptr, -1);
+             return "[" + std::string(command->getData().begin(), command->getData().end()) +
+                    "] " + to_string(before) + to_string(command->getState());
          }},
         {"replykey", [](const Args& a) -> std::string { return CCommand::ReplyKey(a[0]); }},
         {"remotepath", [](const Args& a) -> std::string { return NormaliseRemotePath(a[0]); }},
@@ -107,7 +112,8 @@ TEST(Parsers, EachRowGivesItsResult) {
          }},
         {"upload", [](const Args& a) -> std::string { // none exists: reported, not sent
              CSTORCommand command;
-             if (!command.execute(a[0], "/up"))
+             command.execute(a[0], "/up");
+             if (command.fileName().empty())
                  return std::string("refused");
              return command.localFolder() + "|" + command.fileName() +
                     (command.getState() == CMD_FINISHED ? "" : " still running");

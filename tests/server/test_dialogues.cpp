@@ -159,6 +159,7 @@ protected:
     std::string unused, record;
     CString held;
     int unusedPort = UnusedLoopbackPort();
+    int holdMs = 0; // how long the user takes to answer a box or prompt
     bool fetched = false;
     size_t boxes = 0, traceAt = 0, receivedAt = 0;
 };
@@ -308,8 +309,11 @@ void Dialogue::step(const std::string& line) {
         ASSERT_TRUE(WriteFile(local.file(verb(arg).c_str()), Content(rest(arg))));
     } else if (v == "remotedir") {
         controller.remoteDir = arg;
-    } else if (v == "pref") {
-        SetPrefString("USERPREFS/Test", verb(arg).c_str(), rest(arg).c_str());
+    } else if (v == "pref" || v == "userpref") {
+        SetPrefString(v == "pref" ? "USERPREFS/Test" : PREFS_SECTION, verb(arg).c_str(),
+                      rest(arg).c_str());
+    } else if (v == "hold") {
+        holdMs = atoi(arg.c_str());
     } else if (v == "password") {
         controller.prompt = [arg](int, CString& entered) { return entered = arg, true; };
     } else if (v != "raw" && v != "nouser") {
@@ -317,8 +321,8 @@ void Dialogue::step(const std::string& line) {
     }
 }
 
-const std::set<std::string> kBefore = {"readonly", "put", "remotedir", "pref",
-                                       "password", "raw", "nouser",    "retry"};
+const std::set<std::string> kBefore = {"readonly", "put",    "remotedir", "pref", "userpref",
+                                       "password", "raw",    "nouser",    "retry", "hold"};
 
 void Dialogue::fifo(const CString& path, const std::string& content) {
 #ifndef _WIN32
@@ -362,6 +366,8 @@ TEST_P(Dialogue, Runs) {
         auto* tree = dynamic_cast<CTreeLISTCommand*>(queue.currentCommand());
         if (event == EV_LISTING_DONE && tree)
             listings[tree->getArg1()].assign(tree->listing().begin(), tree->listing().end());
+        if (holdMs && (event == EV_SERVER_ERROR || event == EV_ASK_PASSWORD || event == EV_ASK_USER))
+            UiLoop::RunFor(holdMs);
         if (event == EV_CONNECT_FAILED && controller.retryAfterConnectionError)
             SetPrefInt("USERPREFS/Test", "PORT", fake->port()); // the server is back for the retry
         if (event == EV_CONNECTION_STATE && text == "N" && queue.previousCommand())

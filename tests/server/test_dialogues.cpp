@@ -160,6 +160,7 @@ protected:
     CString held;
     int unusedPort = UnusedLoopbackPort();
     int holdMs = 0; // how long the user takes to answer a box or prompt
+    RawPeer stalled, filler;
     bool fetched = false;
     size_t boxes = 0, traceAt = 0, receivedAt = 0;
 };
@@ -312,6 +313,9 @@ void Dialogue::step(const std::string& line) {
     } else if (v == "pref" || v == "userpref") {
         SetPrefString(v == "pref" ? "USERPREFS/Test" : PREFS_SECTION, verb(arg).c_str(),
                       rest(arg).c_str());
+    } else if (v == "stalled") { // the account's server: a full listener, where connects hang
+        ASSERT_TRUE(stalled.Listen(0) > 0 && filler.Connect(stalled.port()));
+        SetPrefInt("USERPREFS/Test", "PORT", stalled.port());
     } else if (v == "hold") {
         holdMs = atoi(arg.c_str());
     } else if (v == "password") {
@@ -321,8 +325,9 @@ void Dialogue::step(const std::string& line) {
     }
 }
 
-const std::set<std::string> kBefore = {"readonly", "put",    "remotedir", "pref", "userpref",
-                                       "password", "raw",    "nouser",    "retry", "hold"};
+const std::set<std::string> kBefore = {"readonly", "put",      "remotedir", "pref",
+                                       "userpref", "password", "raw",       "nouser",
+                                       "retry",    "hold",     "stalled"};
 
 void Dialogue::fifo(const CString& path, const std::string& content) {
 #ifndef _WIN32
@@ -366,7 +371,8 @@ TEST_P(Dialogue, Runs) {
         auto* tree = dynamic_cast<CTreeLISTCommand*>(queue.currentCommand());
         if (event == EV_LISTING_DONE && tree)
             listings[tree->getArg1()].assign(tree->listing().begin(), tree->listing().end());
-        if (holdMs && (event == EV_SERVER_ERROR || event == EV_ASK_PASSWORD || event == EV_ASK_USER))
+        if (holdMs &&
+            (event == EV_SERVER_ERROR || event == EV_ASK_PASSWORD || event == EV_ASK_USER))
             UiLoop::RunFor(holdMs);
         if (event == EV_CONNECT_FAILED && controller.retryAfterConnectionError)
             SetPrefInt("USERPREFS/Test", "PORT", fake->port()); // the server is back for the retry

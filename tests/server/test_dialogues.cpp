@@ -6,6 +6,7 @@
 
 #include "common/Files.h"
 #include "engine/EnginePlatform.h"
+#include "engine/SimpleCommands.h"
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
 #include "net/UiLoop.h"
@@ -189,6 +190,8 @@ void Dialogue::step(const std::string& line) {
         UiLoop::RunFor(atoi(arg.c_str()));
     } else if (v == "abort") {
         controller.abortAll();
+    } else if (v == "exit") {
+        QuitBeforeExit(queue);
     } else if (v == "until") { // boxes N | state S | closed | trace PATTERN | progress PATTERN
         const std::string what = verb(arg), p = rest(arg);
         ASSERT_TRUE(WaitFor(

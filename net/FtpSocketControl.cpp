@@ -35,9 +35,7 @@ bool CFtpSocketControl::ConnectToServer() {
     if (!Connect(server, m_port) && WSAGetLastError() != WSAEWOULDBLOCK) {
         const int error = WSAGetLastError();
         m_connectLimit.Stop();
-        ControllerTrace(FormatString("<<< Could not connect to %s port %u: %s", m_host.c_str(),
-                                     m_port, SocketErrorText(error).c_str()),
-                        TRACE_COMMAND);
+        TraceConnectFailure(error);
         WSASetLastError(error);
         return false;
     }
@@ -256,11 +254,15 @@ void CFtpSocketControl::OnConnect(int error) {
     ControllerNotify(result, EV_CONNECTION_STATE, result);
 }
 
-void CFtpSocketControl::ConnectFailed(int error) {
-    CommandCallScope scope;
+void CFtpSocketControl::TraceConnectFailure(int error) {
     ControllerTrace(FormatString("<<< Could not connect to %s port %u: %s", m_host.c_str(), m_port,
                                  SocketErrorText(error).c_str()),
                     TRACE_COMMAND);
+}
+
+void CFtpSocketControl::ConnectFailed(int error) {
+    CommandCallScope scope;
+    TraceConnectFailure(error);
     CString result = "Y";
     ControllerNotify("Could Not Connect To Server!", EV_CONNECT_FAILED, result);
     if (m_pCommand)

@@ -52,6 +52,8 @@ private:
     bool SendPending();
     void LoseConnection();
     void ConnectFailed(int error);
+    // The one line of a failed connect: the server, the port and the reason in words.
+    void TraceConnectFailure(int error);
     // From a command line sent (or the connection made: the greeting) the server has the
     // time limit to send a byte on either connection, as long as the command waits.
     void ArmReplyLimit();

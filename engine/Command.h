@@ -57,6 +57,9 @@ public:
     // closes in order breaks only such a command. A download that has its 226 and waits for
     // the end of the data does not.
     bool waitsForReply() const override { return m_nState == CMD_STARTED; }
+    CString activity() const override {
+        return m_strArg1.empty() ? m_strName : CString(m_strName + " " + m_strArg1);
+    }
 
     CString getName() const { return m_strName; }
     bool has(CommandTrait trait) const { return (m_traits & trait) != 0; }

@@ -5,6 +5,7 @@
 #include "engine/DataChannel.h"
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
+#include "net/UiLoop.h"
 
 bool CSimpleCommand::onReply(const CString& line) {
     CCommand::onReply(line);
@@ -94,6 +95,7 @@ bool CQUITCommand::execute(const CString& arg1, const CString& arg2) {
         // this command as a failed data connection and end it before the server's reply.
         GetDataConnection().Close();
         GetDataListener().Close();
+        m_grace.Start(kQuitGraceMs, [this] { end("No answer to QUIT within 2 s"); });
         return CCommand::execute(arg1, arg2);
     }
     m_strArg1 = arg1;
@@ -106,9 +108,26 @@ bool CQUITCommand::execute(const CString& arg1, const CString& arg2) {
 
 bool CQUITCommand::onReply(const CString& line) {
     CCommand::onReply(line);
+    end("The server answered QUIT");
+    return true;
+}
+
+void CQUITCommand::end(const char* why) {
+    m_grace.Stop();
+    if (GetControlSocket().IsOpen())
+        ControllerTrace(CString("<<< ") + why + ": the connection is closed", TRACE_COMMAND);
     if (m_nState != CMD_FINISHED)
         setState(CMD_FINISHED);
     setStep(kReplied);
     CloseConnection();
-    return true;
+}
+
+void QuitBeforeExit(CCommandQueue& queue) {
+    CString address;
+    if (ControlConnectionPresent(address)) {
+        queue.submit("QUIT", "", "");
+        // Bounded twice: the grace closes the connection, and this wait ends regardless.
+        UiLoop::RunUntil([] { return !GetControlSocket().IsOpen(); }, kQuitGraceMs + 1000);
+    }
+    CloseConnection();
 }

@@ -2,6 +2,7 @@
 // The commands that send one verb and finish on one expected reply. Success is taken only
 // while the step is 0; it sets the step to 1 and finishes the command.
 #include "engine/Command.h"
+#include "net/TimeLimit.h"
 
 // The reply handling the family shares: the base handling, then success on the expected key.
 class CSimpleCommand : public CCommand {
@@ -111,8 +112,8 @@ public:
     bool onReply(const CString& line) override;
 };
 
-// Says goodbye over a connection and closes every socket; without a connection it only closes
-// them.
+// Says goodbye over a connection and closes every socket when the server answers, or after
+// kQuitGraceMs without an answer; without a connection it only closes them.
 class CQUITCommand : public CCommand {
 public:
     // Always runs: connected it says goodbye, otherwise it only closes the sockets.
@@ -121,7 +122,19 @@ public:
     bool execute(const CString& arg1, const CString& arg2) override;
     bool isRestartable() override { return false; }
     bool onReply(const CString& line) override;
+
+private:
+    void end(const char* why);
+    CTimeLimit m_grace;
 };
+
+// The wait for the server's goodbye: the user asked to close, so it stays short.
+constexpr unsigned kQuitGraceMs = 2000;
+
+// For a program about to end: QUIT over a connection, and the loop runs until the connection
+// is closed (answered, or the grace is over); every socket is closed on return.
+class CCommandQueue;
+void QuitBeforeExit(CCommandQueue& queue);
 
 // A remote folder path as MKD and RMD send it: "\" made "/", then "//" made "/".
 CString NormaliseRemotePath(const CString& path);

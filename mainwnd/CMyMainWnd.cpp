@@ -2,6 +2,7 @@
 #include "mainwnd/CMyMainWnd.h"
 
 #include "engine/Command.h"
+#include "engine/SimpleCommands.h"
 #include "net/AsyncSocket.h"
 #include "panes/CBaseList.h"
 #include "res/resource.h"
@@ -136,7 +137,10 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         PostQuitMessage(0);
         return 0;
     case WM_CLOSE:
-        CloseConnection();
+        if (m_bClosing)
+            return 0; // closed once the goodbye is over
+        m_bClosing = true;
+        QuitBeforeExit(m_queue);
         saveLayout();
         break; // the default processing destroys the window
     case WM_SIZE:

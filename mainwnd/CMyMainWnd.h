@@ -86,6 +86,7 @@ public:
     CTraceBar m_traceBar;
     CMyToolBarBase m_toolBar;
     bool m_bConnected = false;
+    bool m_bClosing = false; // the goodbye to the server is under way
     bool m_pumpPosted = false;
     WPARAM m_pumpTicket = 0; // a WM_QUEUE_PUMP with another ticket was moved and is void
     CString m_remotePath;

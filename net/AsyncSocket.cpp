@@ -12,6 +12,23 @@ CString Ipv4Text(const in_addr& address) {
     return FormatString("%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
 }
 
+CString SocketErrorText(int error) {
+    switch (error) {
+    case WSAHOST_NOT_FOUND:
+    case WSATRY_AGAIN:
+    case WSANO_DATA: return "name not found";
+    case WSAECONNREFUSED: return "refused";
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+    case WSAENETDOWN:
+    case WSAEHOSTDOWN: return "unreachable";
+    case WSAETIMEDOUT: return "timed out";
+    case WSAECONNRESET:
+    case WSAECONNABORTED: return "reset";
+    default: return FormatString("system error %d", error);
+    }
+}
+
 bool ResolveIpv4(const CString& host, unsigned port, sockaddr_in& address) {
     addrinfo hints;
     memset(&hints, 0, sizeof hints);

@@ -1,5 +1,6 @@
 #include "net/FtpDataManager.h"
 
+#include "net/FtpSocketControl.h"
 #include "net/NetReport.h"
 #include "net/TransferMeter.h"
 
@@ -47,6 +48,7 @@ void CFtpDataManager::drain() {
         if (n <= 0)
             break;
         addBytes(n); // the meter counts every byte, also those drained at the close
+        GetControlSocket().NoteDataTraffic(n);
         block[n] = '\0'; // a block can also be read as text
         m_pCommand->eventData(block, n);
     }
@@ -73,6 +75,13 @@ void CFtpDataManager::OnClose(int) {
     Close();
     if (m_pCommand)
         m_pCommand->eventData(nullptr, -1);
+}
+
+int CFtpDataManager::Send(const void* data, int length, int flags) {
+    const int sent = CAsyncSocket::Send(data, length, flags);
+    if (sent > 0)
+        GetControlSocket().NoteDataTraffic(sent);
+    return sent;
 }
 
 void CFtpDataManager::OnSend(int) {

@@ -1,5 +1,6 @@
 #include "net/FtpSocketControl.h"
 
+#include "net/FtpDataManager.h"
 #include "net/NetReport.h"
 #include "settings/Prefs.h"
 
@@ -24,10 +25,45 @@ bool CFtpSocketControl::ConnectToServer() {
         WSASetLastError(WSAEINVAL);
         return false;
     }
-    if (!Connect(server, static_cast<unsigned>(port)) && WSAGetLastError() != WSAEWOULDBLOCK)
+    m_host = server;
+    m_port = static_cast<unsigned>(port);
+    // Started before the name lookup: the limit covers the whole connect.
+    m_connectLimit.Start(ConfiguredTimeLimitMs(), [this] {
+        Close();
+        ConnectFailed(WSAETIMEDOUT);
+    });
+    if (!Connect(server, m_port) && WSAGetLastError() != WSAEWOULDBLOCK) {
+        const int error = WSAGetLastError();
+        m_connectLimit.Stop();
+        TraceConnectFailure(error);
+        WSASetLastError(error);
         return false;
+    }
     m_expected.push_back(m_pCommand); // the greeting
     return true;
+}
+
+void CFtpSocketControl::ArmReplyLimit() {
+    m_replyLimit.Start(ConfiguredTimeLimitMs(), [this] { OnReplyLimit(); });
+}
+
+void CFtpSocketControl::OnReplyLimit() {
+    if (!IsOpen() || !m_pCommand || !m_pCommand->waitsForReply())
+        return; // nothing waits for the server: an idle connection has no limit
+    CommandCallScope scope;
+    ControllerTrace(FormatString("<<< Nothing from the server for %u s: the connection is "
+                                 "closed",
+                                 ConfiguredTimeLimitMs() / 1000),
+                    TRACE_COMMAND);
+    GetDataConnection().Close();
+    GetDataListener().Close();
+    Close();
+    LoseConnection();
+}
+
+void CFtpSocketControl::NoteDataTraffic(int64_t bytes) {
+    m_replyLimit.Touch();
+    m_moved += bytes;
 }
 
 bool CFtpSocketControl::SendCommand(const CString& line, IReplySink* owner) {
@@ -40,6 +76,7 @@ bool CFtpSocketControl::SendCommand(const CString& line, IReplySink* owner) {
         ControllerTrace(line, TRACE_PROTOCOL);
     m_outgoing += line + "\r\n";
     m_expected.push_back(owner);
+    ArmReplyLimit();
     return SendPending();
 }
 
@@ -99,6 +136,8 @@ void CFtpSocketControl::Close() {
     m_skipping = false;
     m_delivering = false;
     ++m_generation;
+    m_connectLimit.Stop();
+    m_replyLimit.Stop();
     CAsyncSocket::Close();
 }
 
@@ -108,6 +147,7 @@ void CFtpSocketControl::OnReceive(int) {
         int n = Receive(buffer, 10000, 0);
         if (n <= 0)
             break;
+        m_replyLimit.Touch();
         ControllerTrace("<<< Control Manager Receive", TRACE_STATE);
         // A line split across two reads is carried over to the next one.
         m_pending.append(buffer, static_cast<size_t>(n));
@@ -203,14 +243,31 @@ void CFtpSocketControl::DeliverLine(const CString& line) {
 }
 
 void CFtpSocketControl::OnConnect(int error) {
+    m_connectLimit.Stop();
+    if (error != 0) {
+        ConnectFailed(error);
+        return;
+    }
+    ArmReplyLimit(); // for the greeting
     CommandCallScope scope;
     CString result = "Y";
-    if (error != 0) {
-        ControllerNotify("Could Not Connect To Server!", EV_CONNECT_FAILED, result);
-        if (m_pCommand)
-            m_pCommand->onReply("777");
-        result = "N";
-    }
+    ControllerNotify(result, EV_CONNECTION_STATE, result);
+}
+
+void CFtpSocketControl::TraceConnectFailure(int error) {
+    ControllerTrace(FormatString("<<< Could not connect to %s port %u: %s", m_host.c_str(), m_port,
+                                 SocketErrorText(error).c_str()),
+                    TRACE_COMMAND);
+}
+
+void CFtpSocketControl::ConnectFailed(int error) {
+    CommandCallScope scope;
+    TraceConnectFailure(error);
+    CString result = "Y";
+    ControllerNotify("Could Not Connect To Server!", EV_CONNECT_FAILED, result);
+    if (m_pCommand)
+        m_pCommand->onReply("777");
+    result = "N";
     ControllerNotify(result, EV_CONNECTION_STATE, result);
 }
 
@@ -237,6 +294,11 @@ void CFtpSocketControl::OnClose(int error) {
 
 // The connection broke under the command: the user is told, and the command gets its "777".
 void CFtpSocketControl::LoseConnection() {
+    if (m_pCommand)
+        ControllerTrace(FormatString("<<< Connection lost while %s ran, %lld bytes moved",
+                                     m_pCommand->activity().c_str(),
+                                     static_cast<long long>(m_moved)),
+                        TRACE_COMMAND);
     CString reply;
     ControllerNotify("Server Connection Closed!", EV_CONNECT_FAILED, reply);
     if (m_pCommand)

@@ -8,6 +8,7 @@
 // unsolicited 421) goes to the registered command. It reads no more of a reply than its code.
 #include "net/AsyncSocket.h"
 #include "net/ReplySink.h"
+#include "net/TimeLimit.h"
 
 #include <deque>
 #include <string>
@@ -39,6 +40,10 @@ public:
     void OnClose(int error) override;
     void OnSend(int error) override;
 
+    // Bytes moved on the data connection: they show that the server is alive, and a lost
+    // connection tells how far the command it broke had come.
+    void NoteDataTraffic(int64_t bytes);
+
 private:
     friend class CSocketOwners;
 
@@ -46,6 +51,19 @@ private:
     void DeliverLine(const CString& line);
     bool SendPending();
     void LoseConnection();
+    void ConnectFailed(int error);
+    // The one line of a failed connect: the server, the port and the reason in words.
+    void TraceConnectFailure(int error);
+    // From a command line sent (or the connection made: the greeting) the server has the
+    // time limit to send a byte on either connection, as long as the command waits.
+    void ArmReplyLimit();
+    void OnReplyLimit();
+
+    CString m_host; // the connect's server and port, for the reason of a failure
+    unsigned m_port = 0;
+    CTimeLimit m_connectLimit;
+    CTimeLimit m_replyLimit;
+    int64_t m_moved = 0; // data bytes since the registered command was handed the connection
 
     IReplySink* m_pCommand = nullptr; // the registered command (see CSocketOwners)
     std::deque<IReplySink*> m_expected; // owners of the final replies to come; null: retired

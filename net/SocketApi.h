@@ -86,3 +86,6 @@ CString Ipv4Text(const in_addr& address);
 // Resolves a host name or dotted text to an IPv4 address with the port; false (last error
 // WSAHOST_NOT_FOUND) when it cannot.
 bool ResolveIpv4(const CString& host, unsigned port, sockaddr_in& address);
+// A socket error in the words a user reads in the trace: "name not found", "refused",
+// "unreachable", "timed out", "reset", or the system's number for the rarer ones.
+CString SocketErrorText(int error);

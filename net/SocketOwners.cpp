@@ -3,7 +3,12 @@
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
 
-void CSocketOwners::HandControl(IReplySink* sink) { GetControlSocket().m_pCommand = sink; }
+void CSocketOwners::HandControl(IReplySink* sink) {
+    CFtpSocketControl& control = GetControlSocket();
+    if (control.m_pCommand != sink)
+        control.m_moved = 0; // counted for the command that hears the connection
+    control.m_pCommand = sink;
+}
 void CSocketOwners::HandData(IReplySink* sink) { GetDataConnection().m_pCommand = sink; }
 void CSocketOwners::HandListener(IReplySink* sink) { GetDataListener().m_pCommand = sink; }
 

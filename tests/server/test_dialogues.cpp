@@ -6,6 +6,7 @@
 
 #include "common/Files.h"
 #include "engine/EnginePlatform.h"
+#include "engine/SimpleCommands.h"
 #include "net/FtpDataManager.h"
 #include "net/FtpSocketControl.h"
 #include "net/UiLoop.h"
@@ -159,6 +160,8 @@ protected:
     std::string unused, record;
     CString held;
     int unusedPort = UnusedLoopbackPort();
+    int holdMs = 0; // how long the user takes to answer a box or prompt
+    RawPeer stalled, filler;
     bool fetched = false;
     size_t boxes = 0, traceAt = 0, receivedAt = 0;
 };
@@ -187,6 +190,8 @@ void Dialogue::step(const std::string& line) {
         UiLoop::RunFor(atoi(arg.c_str()));
     } else if (v == "abort") {
         controller.abortAll();
+    } else if (v == "exit") {
+        QuitBeforeExit(queue);
     } else if (v == "until") { // boxes N | state S | closed | trace PATTERN | progress PATTERN
         const std::string what = verb(arg), p = rest(arg);
         ASSERT_TRUE(WaitFor(
@@ -308,8 +313,14 @@ void Dialogue::step(const std::string& line) {
         ASSERT_TRUE(WriteFile(local.file(verb(arg).c_str()), Content(rest(arg))));
     } else if (v == "remotedir") {
         controller.remoteDir = arg;
-    } else if (v == "pref") {
-        SetPrefString("USERPREFS/Test", verb(arg).c_str(), rest(arg).c_str());
+    } else if (v == "pref" || v == "userpref") {
+        SetPrefString(v == "pref" ? "USERPREFS/Test" : PREFS_SECTION, verb(arg).c_str(),
+                      rest(arg).c_str());
+    } else if (v == "stalled") { // the account's server: a full listener, where connects hang
+        ASSERT_TRUE(stalled.Listen(0) > 0 && filler.Connect(stalled.port()));
+        SetPrefInt("USERPREFS/Test", "PORT", stalled.port());
+    } else if (v == "hold") {
+        holdMs = atoi(arg.c_str());
     } else if (v == "password") {
         controller.prompt = [arg](int, CString& entered) { return entered = arg, true; };
     } else if (v != "raw" && v != "nouser") {
@@ -317,8 +328,9 @@ void Dialogue::step(const std::string& line) {
     }
 }
 
-const std::set<std::string> kBefore = {"readonly", "put", "remotedir", "pref",
-                                       "password", "raw", "nouser",    "retry"};
+const std::set<std::string> kBefore = {"readonly", "put",      "remotedir", "pref",
+                                       "userpref", "password", "raw",       "nouser",
+                                       "retry",    "hold",     "stalled"};
 
 void Dialogue::fifo(const CString& path, const std::string& content) {
 #ifndef _WIN32
@@ -362,6 +374,9 @@ TEST_P(Dialogue, Runs) {
         auto* tree = dynamic_cast<CTreeLISTCommand*>(queue.currentCommand());
         if (event == EV_LISTING_DONE && tree)
             listings[tree->getArg1()].assign(tree->listing().begin(), tree->listing().end());
+        if (holdMs &&
+            (event == EV_SERVER_ERROR || event == EV_ASK_PASSWORD || event == EV_ASK_USER))
+            UiLoop::RunFor(holdMs);
         if (event == EV_CONNECT_FAILED && controller.retryAfterConnectionError)
             SetPrefInt("USERPREFS/Test", "PORT", fake->port()); // the server is back for the retry
         if (event == EV_CONNECTION_STATE && text == "N" && queue.previousCommand())

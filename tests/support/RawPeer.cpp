@@ -76,10 +76,10 @@ RawPeer::~RawPeer() {
         closeSocket(asSock(m_listener));
 }
 
-int RawPeer::Listen() {
+int RawPeer::Listen(int backlog) {
     sock_t s = bound(m_port);
     m_listener = static_cast<long long>(s);
-    return listen(s, 5) == 0 ? m_port : 0;
+    return listen(s, backlog) == 0 ? m_port : 0;
 }
 
 bool RawPeer::Accept(int timeoutMs) {

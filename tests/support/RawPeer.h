@@ -13,7 +13,7 @@ public:
     RawPeer& operator=(const RawPeer&) = delete;
 
     // Listens on 127.0.0.1 at a free port; returns the port (0 on failure).
-    int Listen();
+    int Listen(int backlog = 5);
     int port() const { return m_port; }
     // Accepts one connection, waiting at most timeoutMs.
     bool Accept(int timeoutMs = 5000);

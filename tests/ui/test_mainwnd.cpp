@@ -1,8 +1,10 @@
 // The main window as a user goes through it on each real server and mode: logging on from the
 // keyboard, browsing, renaming, sending and retrieving files, closing the connection (shortcut
-// keys from the trace list, a list view, a tree and a label editor); a refused connection.
+// keys from the trace list, a list view, a tree and a label editor); a refused connection and
+// a silent one.
 #include "tests/ui/MainWindowJourney.h"
 
+#include "net/FtpDataManager.h"
 #include "tests/support/RawPeer.h"
 
 #include <tuple>
@@ -106,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(Servers, ServersAndModes,
                                             ::testing::Bool()));
 
 // A first start without an account: the log-on offers the manager, and the account made there
-// becomes the current one; its server refuses, the box offers Retry, Cancel aborts.
+// becomes the current one; its server refuses, the box offers Retry, Cancel aborts; a server
+// that never answers gets the same box after the time limit.
 TEST_F(MainWindowTest, AFirstStartMakesAnAccountWhoseRefusedConnectionIsCancelled) {
     SetPrefString(PREFS_SECTION, "ACCOUNTS", "");
     SetPrefString(PREFS_SECTION, "DEFAULT", "");
@@ -135,7 +138,20 @@ TEST_F(MainWindowTest, AFirstStartMakesAnAccountWhoseRefusedConnectionIsCancelle
         ASSERT_EQ(box.texts.size(), 1u);
         EXPECT_NE(box.texts[0].find("Could Not Connect To Server!"), CString::npos) << box.texts[0];
         EXPECT_TRUE(!win->m_bConnected && win->m_queue.pendingCount() == 0);
+        EXPECT_TRUE(traceHas("<<< Could not connect to 127.0.0.1 port " + port + ": refused"));
     }
+    // The account moves to a server that takes the connection and never says a word: the box
+    // comes after the time limit, and Cancel leaves no socket open.
+    auto silent = rig::StartFake("idle 20\n");
+    ASSERT_TRUE(silent->ok()) << silent->error();
+    SetPrefString(PREFS_SECTION, "TIMEOUT", "1");
+    SetPrefString("USERPREFS/Local", "PORT", FormatString("%d", silent->port()).c_str());
+    BoxAnswers box("Tarnwick", {IDCANCEL});
+    command(ID_LOGON);
+    ASSERT_TRUE(PumpUntil([&] { return box.texts.size() == 1 && idle(); })) << trace();
+    EXPECT_NE(box.texts[0].find("Server Connection Closed!"), CString::npos) << box.texts[0];
+    EXPECT_FALSE(GetControlSocket().IsOpen() || GetDataConnection().IsOpen() ||
+                 GetDataListener().IsOpen());
 }
 
 } // namespace

@@ -122,6 +122,10 @@ public:
     bool execute(const CString& arg1, const CString& arg2) override;
     bool isRestartable() override { return false; }
     bool onReply(const CString& line) override;
+    // A server may answer QUIT by closing the connection: that is a goodbye too, not a lost
+    // connection.
+    bool waitsForReply() const override { return false; }
+    void onOrderlyClose() override { end("The server closed the connection"); }
 
 private:
     void end(const char* why);

@@ -278,12 +278,15 @@ void CFtpSocketControl::OnClose(int error) {
             return;
         // A command still waiting for its reply can never get it: for it, the connection
         // broke, and the user is told as for a reset.
-        const bool waiting = m_pCommand && m_pCommand->waitsForReply();
+        IReplySink* command = m_pCommand;
+        const bool waiting = command && command->waitsForReply();
         // Otherwise the server ended the session in order (after 221, or an idle time-out):
         // nothing to tell the user, but the connection is gone. Closing our end lets the next
         // request offer to connect again instead of writing into a dead connection.
         Close();
         if (!waiting) {
+            if (command)
+                command->onOrderlyClose();
             CString state = "N";
             ControllerNotify(state, EV_CONNECTION_STATE, state);
             return;

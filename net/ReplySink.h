@@ -15,6 +15,8 @@ public:
     // Whether a reply from the server is still awaited: a connection the server closes in
     // order breaks only such a sink.
     virtual bool waitsForReply() const = 0;
+    // The server ended the session in order while the sink waited for no reply.
+    virtual void onOrderlyClose() {}
     // What the sink is doing, in a few words for the trace ("RETR /a.bin").
     virtual CString activity() const = 0;
     virtual ~IReplySink();

@@ -450,11 +450,15 @@ struct Result {
 };
 
 // The downloads end when the local list shows the files (it is read again after the last
-// one) and the folder holds them whole.
-Result retrieve(const char* what, int files, const std::string& localFolder) {
+// one) and the folder holds them whole. Until the last file has its own name (a download is
+// renamed from its partial name when whole), only the disk is looked at: every look at a
+// list is a message the program's thread must answer, and would slow what is measured.
+Result retrieve(const char* what, int files, const std::string& localFolder,
+                const std::string& lastName) {
+    const std::string last = localFolder + "\\" + lastName;
     FolderState state;
     waitFor(what, kOperationTimeoutMs, [&] {
-        if (rowCount(g.leftList) != files)
+        if (fileSize(last) < 0 || rowCount(g.leftList) != files)
             return false;
         state = folderState(localFolder);
         return state.files == files && !state.partial;
@@ -467,13 +471,15 @@ Result run(const char* op, char** args) {
         const bool all = !strcmp(op, "getall");
         const int files = all ? atoi(args[1]) : 1;
         openRemoteFolder(args[0], all ? files : -1, op, false);
+        // The rows are retrieved in the list's order.
+        const std::string last = all ? rowText(g.rightList, files - 1) : args[1];
         if (all)
             setSelected(g.rightList, -1, true);
         else
             selectOnly(g.rightList, args[1], op);
         g_clock.start();
         command(ID_RETRIEVE); // FTP Actions > Retrieve from Server
-        return retrieve(op, files, args[2]);
+        return retrieve(op, files, args[2], last);
     }
     if (!strcmp(op, "put")) {
         const std::string name = args[1];
@@ -483,9 +489,10 @@ Result run(const char* op, char** args) {
         selectOnly(g.leftList, name, op);
         g_clock.start();
         command(ID_SEND); // FTP Actions > Send To Server
-        // The remote list is read again after the upload: it then shows the new file.
+        // The remote list is read again after the upload: it then shows the new file. (The
+        // disk first, as for a download.)
         waitFor(op, kOperationTimeoutMs, [&] {
-            return rowCount(g.rightList) == before + 1 && ready() && fileSize(target) == size;
+            return fileSize(target) == size && rowCount(g.rightList) == before + 1 && ready();
         });
         return {size, 1};
     }

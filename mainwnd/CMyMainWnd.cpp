@@ -87,7 +87,8 @@ bool isLabelEditor(HWND window) {
 } // namespace
 
 bool CMyMainWnd::translateAccelerator(MSG& msg) {
-    if (!m_hWnd || !m_hAccel)
+    // Accelerators are keys; the rest (socket notifications, the pump) pass by at once.
+    if (!m_hWnd || !m_hAccel || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
         return false;
     // Only keys meant for this window: a dialog of its own keeps its keys.
     if (msg.hwnd != m_hWnd && !IsChild(m_hWnd, msg.hwnd))

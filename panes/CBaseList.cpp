@@ -6,6 +6,8 @@
 
 #include <windowsx.h>
 
+#include <cctype>
+
 namespace {
 
 using ListMap = CControlMap<CBaseList>;
@@ -180,6 +182,7 @@ void CBaseList::deleteAllItems() {
 
 void CBaseList::clearRecords() {
     m_records.clear();
+    m_icons.clear();
 }
 
 int CBaseList::insertColumn(int index, const CString& text, int format, int width, int subItem) {
@@ -279,12 +282,7 @@ LPARAM CBaseList::appendRecord(const CListItemData& record) {
 int CBaseList::addItem(const CString& name, const CString& details, bool isDir) {
     if (!m_pParent)
         return -1;
-    // The icon by the name's extension alone: the file need not exist (it may be remote).
-    SHFILEINFOA info = {};
-    DWORD attributes = isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-    SHGetFileInfoA(name.c_str(), attributes, &info, sizeof info,
-                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-    int row = insertItem(isDir ? 0 : getItemCount(), name, info.iIcon);
+    int row = insertItem(isDir ? 0 : getItemCount(), name, iconOf(name, isDir));
     if (row < 0)
         return -1;
     setSubItemText(row, 1, details);
@@ -293,6 +291,25 @@ int CBaseList::addItem(const CString& name, const CString& details, bool isDir) 
     data.isDir = isDir;
     setItemData(row, appendRecord(data));
     return row;
+}
+
+int CBaseList::iconOf(const CString& name, bool isDir) {
+    // The icon by the name's extension alone: the file need not exist (it may be remote).
+    // The shell reads the registry for it (under Wine some 40 microseconds, most of filling
+    // a list), so each kind and extension is asked for once per filling.
+    const size_t dot = name.rfind('.');
+    CString key = CString(isDir ? "d" : "f") + (dot == CString::npos ? "" : name.substr(dot));
+    for (char& c : key)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    auto known = m_icons.find(key);
+    if (known != m_icons.end())
+        return known->second;
+    SHFILEINFOA info = {};
+    DWORD attributes = isDir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    SHGetFileInfoA(name.c_str(), attributes, &info, sizeof info,
+                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+    m_icons.emplace(key, info.iIcon);
+    return info.iIcon;
 }
 
 void CBaseList::sortItems() {

@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 // One row's record.
@@ -116,6 +117,8 @@ protected:
     int m_sortDirection = 1;
     IPaneOwner* m_pParent = nullptr;
     std::vector<CListItemData> m_records;
+    // Icons found since the rows were last emptied, by kind and lower-case extension.
+    std::map<CString, int> m_icons;
     WNDPROC m_oldProc = nullptr;
 
 private:
@@ -123,4 +126,6 @@ private:
     static int CALLBACK compareProc(LPARAM a, LPARAM b, LPARAM list);
     void unsubclass();
     const CListItemData* record(LPARAM index) const;
+    // The shell's icon for a name (by its extension alone) and whether it is a folder.
+    int iconOf(const CString& name, bool isDir);
 };

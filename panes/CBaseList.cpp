@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include <cctype>
+#include <climits>
 
 namespace {
 
@@ -136,12 +137,13 @@ POINT CBaseList::contextMenuPoint(LPARAM position) const {
     return at;
 }
 
-int CBaseList::insertItem(int index, const CString& text, int icon) {
+int CBaseList::insertItem(int index, const CString& text, int icon, LPARAM data) {
     LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = index;
     item.pszText = const_cast<char*>(text.c_str());
     item.iImage = icon;
+    item.lParam = data;
     return static_cast<int>(
         SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
@@ -279,17 +281,24 @@ LPARAM CBaseList::appendRecord(const CListItemData& record) {
     return static_cast<LPARAM>(m_records.size() - 1);
 }
 
-int CBaseList::addItem(const CString& name, const CString& details, bool isDir) {
+int CBaseList::addItem(const CString& name, const CString& details, bool isDir,
+                       uint64_t number) {
     if (!m_pParent)
         return -1;
-    int row = insertItem(isDir ? 0 : getItemCount(), name, iconOf(name, isDir));
-    if (row < 0)
-        return -1;
-    setSubItemText(row, 1, details);
     CListItemData data;
     data.name = name;
     data.isDir = isDir;
-    setItemData(row, appendRecord(data));
+    data.number = number;
+    // The record goes in with the row, and a file goes to the end by an index past it, not
+    // by asking for the count: every message to the list counts when it fills with
+    // thousands of rows.
+    const LPARAM record = appendRecord(data);
+    int row = insertItem(isDir ? 0 : INT_MAX, name, iconOf(name, isDir), record);
+    if (row < 0) {
+        m_records.pop_back();
+        return -1;
+    }
+    setSubItemText(row, 1, details);
     return row;
 }
 

@@ -87,7 +87,8 @@ bool isLabelEditor(HWND window) {
 } // namespace
 
 bool CMyMainWnd::translateAccelerator(MSG& msg) {
-    if (!m_hWnd || !m_hAccel)
+    // Accelerators are keys; the rest (socket notifications, the pump) pass by at once.
+    if (!m_hWnd || !m_hAccel || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
         return false;
     // Only keys meant for this window: a dialog of its own keeps its keys.
     if (msg.hwnd != m_hWnd && !IsChild(m_hWnd, msg.hwnd))
@@ -134,6 +135,7 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (GetCallBackController() == this)
             SetCallBackController(nullptr);
         KillTimer(m_hWnd, IDT_QUEUE);
+        KillTimer(m_hWnd, IDT_STATUS);
         PostQuitMessage(0);
         return 0;
     case WM_CLOSE:
@@ -203,6 +205,10 @@ LRESULT CMyMainWnd::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == IDT_QUEUE) {
             KillTimer(m_hWnd, IDT_QUEUE);
             m_queue.pump();
+            return 0;
+        }
+        if (wParam == IDT_STATUS) {
+            setStatus(m_statusWaiting, true);
             return 0;
         }
         break;
@@ -287,13 +293,39 @@ void CMyMainWnd::layout() {
     InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
-void CMyMainWnd::setStatus(const CString& text) {
+void CMyMainWnd::setStatus(const CString& text, bool isCount) {
+    if (m_statusWaits) {
+        KillTimer(m_hWnd, IDT_STATUS);
+        m_statusWaits = false;
+    }
+    m_statusIsCount = isCount;
+    if (isCount)
+        m_statusShownAt = GetTickCount();
     // Every trace line sets the status, mostly to what it shows already; each setting
     // repaints the bar.
     if (!m_hStatus || text == m_statusText)
         return;
     m_statusText = text;
     SendMessageA(m_hStatus, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CMyMainWnd::showQueueStatus(const CString& text, bool isCount) {
+    // The count changes with nearly every trace line, and the bar repaints as its text is
+    // set: two or three paints per small file. So one count replaces another at most every
+    // kStatusDelayMs, the newest shown when the time is up (by the timer, or by the next line
+    // when posted messages keep the timer waiting). "Ready", and a count replacing any other
+    // text, show at once: the bar says "Ready" exactly when nothing is pending.
+    constexpr DWORD kStatusDelayMs = 50;
+    if (text == m_statusText && !m_statusWaits)
+        return;
+    if (isCount && m_statusIsCount && GetTickCount() - m_statusShownAt < kStatusDelayMs) {
+        m_statusWaiting = text;
+        if (!m_statusWaits)
+            m_statusWaits = SetTimer(m_hWnd, IDT_STATUS, kStatusDelayMs, nullptr) != 0;
+        if (m_statusWaits)
+            return;
+    }
+    setStatus(text, isCount);
 }
 
 void CMyMainWnd::schedulePump() {

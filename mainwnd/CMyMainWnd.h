@@ -80,6 +80,12 @@ public:
     HWND m_hStatus = nullptr;
     HACCEL m_hAccel = nullptr;
     CString m_statusText; // what the status bar shows
+    // The queue's count waiting to be shown (timer IDT_STATUS), and when a count was last
+    // shown; see showQueueStatus.
+    bool m_statusIsCount = false;
+    bool m_statusWaits = false;
+    CString m_statusWaiting;
+    DWORD m_statusShownAt = 0;
     // The cursor the last trace line set, unknown once WM_SETCURSOR has set one.
     enum { kCursorUnknown, kCursorWait, kCursorArrow };
     int m_traceCursor = kCursorUnknown;
@@ -111,7 +117,8 @@ private:
     void layout();
     bool onCommand(int id);
     LRESULT onNotifyMessage(NMHDR* header);
-    void setStatus(const CString& text);
+    void setStatus(const CString& text, bool isCount = false);
+    void showQueueStatus(const CString& text, bool isCount);
     // Moves the queue on as soon as the current handler has returned: one posted
     // WM_QUEUE_PUMP at a time, or timer IDT_QUEUE when the message cannot be posted.
     void schedulePump();

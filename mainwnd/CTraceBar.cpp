@@ -106,10 +106,10 @@ void CTraceBar::addLine(const CString& text, int level) {
     }
     // A timer alone would not do: posted socket notifications come first, and during a
     // transfer there is nearly always one.
-    if (!m_hWnd || GetTickCount() - m_lastFlush >= kBatchMs) {
+    if (!m_hWnd || GetTickCount() - m_lastFlush >= m_batchMs) {
         flush();
     } else if (!m_flushArmed) {
-        m_flushArmed = SetTimer(m_hWnd, kFlushTimer, kBatchMs, onFlushTimer) != 0;
+        m_flushArmed = SetTimer(m_hWnd, kFlushTimer, m_batchMs, onFlushTimer) != 0;
         if (!m_flushArmed)
             flush();
     }
@@ -131,6 +131,8 @@ void CTraceBar::flush() {
     m_lastFlush = GetTickCount();
     if (m_batch.empty() && !m_emptyFirst)
         return;
+    LARGE_INTEGER began = {}, ended = {}, perSecond = {};
+    QueryPerformanceCounter(&began);
     HWND list = m_list.window();
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     if (m_emptyFirst)
@@ -141,6 +143,12 @@ void CTraceBar::flush() {
     InvalidateRect(list, nullptr, TRUE);
     m_batch.clear();
     m_emptyFirst = false;
+    QueryPerformanceCounter(&ended);
+    QueryPerformanceFrequency(&perSecond);
+    const LONGLONG spacingMs = 20 * 1000 * (ended.QuadPart - began.QuadPart) /
+                               (perSecond.QuadPart ? perSecond.QuadPart : 1);
+    m_batchMs = static_cast<DWORD>(
+        spacingMs < kBatchMs ? kBatchMs : spacingMs > kMaxBatchMs ? kMaxBatchMs : spacingMs);
 }
 
 void CTraceBar::clear() {

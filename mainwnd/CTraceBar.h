@@ -33,6 +33,10 @@ public:
     // redrawing off: a row inserted into a visible list costs milliseconds (under Wine about
     // 12), a row of a batch microseconds.
     static constexpr DWORD kBatchMs = 50;
+    // Turning redrawing back on costs the list a scroll bar and header update, whatever the
+    // batch's size (under Wine about 7 ms). Batches are spaced so that this takes at most a
+    // twentieth of a burst: kBatchMs apart, or more when a flush is slower, up to kMaxBatchMs.
+    static constexpr DWORD kMaxBatchMs = 250;
 
     CTraceBar() = default;
     virtual ~CTraceBar();
@@ -48,7 +52,8 @@ public:
     void move(int x, int y, int width, int height);
     // Shows text at the top of the list when level is kMaxShownLevel or below. A list that
     // is full is emptied first, whatever the level. The rows appear at once after a quiet
-    // spell, otherwise with the next batch, at most kBatchMs later.
+    // spell, otherwise with the next batch, at most kBatchMs later (kMaxBatchMs where a
+    // flush is slow).
     void addLine(const CString& text, int level);
     void clear();
     // Puts the lines gathered so far into the list now.
@@ -68,6 +73,7 @@ private:
     bool m_emptyFirst = false;    // the rule emptied the list after its last batch
     bool m_flushArmed = false;
     DWORD m_lastFlush = 0;
+    DWORD m_batchMs = kBatchMs; // the spacing of batches, from the last flush's cost
 };
 
 // The meter window (null until a trace bar created it) and its figures; one per process.

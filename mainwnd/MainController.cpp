@@ -20,7 +20,7 @@ void CMyMainWnd::trace(const CString& text, int level) {
         SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(cursor == kCursorWait ? IDC_WAIT
                                                                                    : IDC_ARROW)));
     }
-    setStatus(status);
+    showQueueStatus(status, pending != 0);
     m_traceBar.addLine(text, level);
     // The queue moves on from here: every state change is traced.
     schedulePump();

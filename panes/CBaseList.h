@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 // One row's record.
@@ -61,8 +62,8 @@ public:
     int sortColumn() const { return m_sortColumn; }
     int sortDirection() const { return m_sortDirection; }
 
-    // Inserts a row with text and image index; the new row's index or -1.
-    int insertItem(int index, const CString& text, int icon);
+    // Inserts a row with text, image index and item data; the new row's index or -1.
+    int insertItem(int index, const CString& text, int icon, LPARAM data = 0);
     bool setSubItemText(int row, int column, const CString& text);
     bool setItemData(int row, LPARAM value);
     LPARAM getItemData(int row) const;
@@ -91,8 +92,9 @@ public:
     CString firstSelectedText() const;
     bool firstSelectedIsDir() const;
     // Adds a row with the name's shell icon: folders at the top, files at the end; column 1
-    // shows details. Returns the row index, or -1 (no owner, or the insertion failed).
-    int addItem(const CString& name, const CString& details, bool isDir);
+    // shows details, number is the row's sort key for the other columns. Returns the row
+    // index, or -1 (no owner, or the insertion failed).
+    int addItem(const CString& name, const CString& details, bool isDir, uint64_t number = 0);
     // Sorts the rows by the current sort column and direction.
     void sortItems();
 
@@ -116,6 +118,8 @@ protected:
     int m_sortDirection = 1;
     IPaneOwner* m_pParent = nullptr;
     std::vector<CListItemData> m_records;
+    // Icons found since the rows were last emptied, by kind and lower-case extension.
+    std::map<CString, int> m_icons;
     WNDPROC m_oldProc = nullptr;
 
 private:
@@ -123,4 +127,6 @@ private:
     static int CALLBACK compareProc(LPARAM a, LPARAM b, LPARAM list);
     void unsubclass();
     const CListItemData* record(LPARAM index) const;
+    // The shell's icon for a name (by its extension alone) and whether it is a folder.
+    int iconOf(const CString& name, bool isDir);
 };

@@ -71,9 +71,7 @@ void CMyLeftList::listFolder(const CString& path) {
     SendMessageA(m_hWnd, WM_SETREDRAW, FALSE, 0);
     for (const LocalEntry& entry : ReadLocalFolder(path)) {
         // The whole 64-bit size: a file of several GiB is neither negative nor wrapped.
-        int row = addItem(entry.name, std::to_string(entry.size), entry.isDir);
-        if (row >= 0)
-            setNumber(row, entry.size);
+        addItem(entry.name, std::to_string(entry.size), entry.isDir, entry.size);
     }
     SendMessageA(m_hWnd, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_hWnd, nullptr, TRUE);

@@ -93,6 +93,7 @@
 
 // Timers.
 #define IDT_QUEUE 1 // main window: one-shot run of the queue pump
+#define IDT_STATUS 2 // main window: the newest count of pending commands, shown late
 #define IDT_METER 1 // meter window: one sample a second
 
 // ---- Commands ------------------------------------------------------------------------------

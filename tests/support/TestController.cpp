@@ -12,11 +12,11 @@
 namespace testing_support {
 
 namespace {
-// Timer ids: 1 is the queue pump as in the main window; the others stand for its posted
-// WM_COMMAND messages, which also run only after the callback has returned.
-constexpr unsigned kPumpTimer = 1;
-constexpr unsigned kAbortTimer = 101;
-constexpr unsigned kResumeTimer = 102;
+// Posted actions, as the main window posts them: the queue pump, and its WM_COMMAND messages
+// for abort and resume. Each runs only after the callback that posted it has returned.
+constexpr unsigned kPumpAction = 1;
+constexpr unsigned kAbortAction = 101;
+constexpr unsigned kResumeAction = 102;
 } // namespace
 
 void PrepareLoop() {
@@ -36,18 +36,26 @@ TestController::TestController(CCommandQueue* queue) : m_queue(queue) {
 }
 
 TestController::~TestController() {
-    for (unsigned id : {kPumpTimer, kAbortTimer, kResumeTimer})
-        UiLoop::KillTimer(id);
+    for (unsigned id : {kPumpAction, kAbortAction, kResumeAction})
+        UiLoop::Cancel(id);
     SetCallBackController(nullptr);
 }
 
 void TestController::schedulePump() {
-    if (m_queue)
-        UiLoop::SetTimer(kPumpTimer, 1, [this] { m_queue->pump(); });
+    if (m_queue) {
+        m_pumpPosted = true;
+        UiLoop::Post(kPumpAction, [this] {
+            m_pumpPosted = false;
+            m_queue->pump();
+        });
+    }
 }
 
 void TestController::post(unsigned id, std::function<void()> action) {
-    UiLoop::SetTimer(id, 0, std::move(action));
+    UiLoop::Post(id, std::move(action));
+    // As in the window, a pending pump moves behind the posted command.
+    if (m_pumpPosted)
+        schedulePump();
 }
 
 bool TestController::notify(const CString& text, int event, CString& reply) {
@@ -99,12 +107,12 @@ bool TestController::onConnectionError(CString& reply) {
             m_queue->retireCurrent();
             m_queue->saveStack();
         }
-        post(kResumeTimer, [this] { resumeAfterReconnect(); });
+        post(kResumeAction, [this] { resumeAfterReconnect(); });
     } else {
         if (current)
             current->setState(CMD_FINISHED);
         reply = "N";
-        post(kAbortTimer, [this] { abortAll(); });
+        post(kAbortAction, [this] { abortAll(); });
     }
     return true;
 }

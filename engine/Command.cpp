@@ -115,12 +115,9 @@ bool CCommand::onReply(const CString& line) {
     // connection failed; its owner drops our side of it so no listener or half-open connect
     // lingers (another command's data connection is none of its business).
     if (key == "421") {
-        GetDataConnection().Close();
-        GetDataListener().Close();
-        GetControlSocket().Close();
+        CloseConnection();
     } else if (key == "425" && (CSocketOwners::Data() == this || CSocketOwners::Listener() == this)) {
-        GetDataConnection().Close();
-        GetDataListener().Close();
+        CloseDataSide();
     }
     if (m_nState == CMD_ERROR)
         return true;

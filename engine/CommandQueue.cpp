@@ -39,12 +39,6 @@ bool ControlConnectionPresent(CString& address) {
     return GetControlSocket().GetLocalAddress(address, port) && !address.empty();
 }
 
-void CloseConnection() {
-    GetDataConnection().Close();
-    GetControlSocket().Close();
-    GetDataListener().Close();
-}
-
 CCommandQueue::~CCommandQueue() {
     retireCurrent();
     DestroyCommand(m_pPrevious);
@@ -59,8 +53,7 @@ bool CCommandQueue::submit(const CString& name, const CString& arg1, const CStri
         CString address;
         if ((traits & kRunsUnconnected) || ControlConnectionPresent(address))
             return start(name, arg1, arg2, 0);
-        GetDataConnection().Close();
-        GetDataListener().Close();
+        CloseDataSide();
         return true;
     }
     if (traits & kLogsOn)

@@ -59,6 +59,3 @@ private:
 
 // Whether a control connection is established; address receives its local address.
 bool ControlConnectionPresent(CString& address);
-// Closes every socket of the session at once: the data connection, the listener and the
-// control connection.
-void CloseConnection();

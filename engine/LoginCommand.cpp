@@ -26,9 +26,7 @@ bool CLoginCommand::execute(const CString& accountName, const CString& ignored) 
         m_strPassword = GetPrefString(m_strSection.c_str(), "WORD", "UNSETPASSWORDTEXT");
     }
     setStep(kAwaitingGreeting);
-    GetDataConnection().Close();
-    GetDataListener().Close();
-    GetControlSocket().Close();
+    CloseConnection();
     if (!GetControlSocket().ConnectToServer()) {
         CString reply;
         const int port = GetPrefInt(m_strSection.c_str(), "PORT", 21);

@@ -75,8 +75,7 @@ bool CRMDCommand::execute(const CString& path, const CString&) {
 }
 
 bool CABORCommand::execute(const CString& arg1, const CString& arg2) {
-    GetDataConnection().Close();
-    GetDataListener().Close();
+    CloseDataSide();
     return CCommand::execute(arg1, arg2);
 }
 
@@ -93,8 +92,7 @@ bool CQUITCommand::execute(const CString& arg1, const CString& arg2) {
         // The session ends: a data connection still open or connecting belongs to nothing
         // now, and a late event of it (a connect the server's goodbye has reset) would reach
         // this command as a failed data connection and end it before the server's reply.
-        GetDataConnection().Close();
-        GetDataListener().Close();
+        CloseDataSide();
         m_grace.Start(kQuitGraceMs, [this] { end("No answer to QUIT within 2 s"); });
         return CCommand::execute(arg1, arg2);
     }

@@ -14,6 +14,11 @@ CFtpDataServerManager& GetDataListener() {
     return *instance;
 }
 
+void CloseDataSide() {
+    GetDataConnection().Close();
+    GetDataListener().Close();
+}
+
 CString DataConnectFailedLine(int error) {
     return FormatString("425 Could not open the data connection (error %d)\r\n", error);
 }

@@ -50,6 +50,8 @@ private:
 
 CFtpDataManager& GetDataConnection();
 CFtpDataServerManager& GetDataListener();
+// Closes the data side: the data connection and the listener of active mode.
+void CloseDataSide();
 
 // The line a command receives when its data connection could not be opened.
 CString DataConnectFailedLine(int error);

@@ -8,6 +8,11 @@
 
 #include <algorithm>
 
+void CloseConnection() {
+    CloseDataSide();
+    GetControlSocket().Close();
+}
+
 CFtpSocketControl& GetControlSocket() {
     static CFtpSocketControl* instance = new CFtpSocketControl(); // lives until the process ends
     return *instance;
@@ -55,9 +60,7 @@ void CFtpSocketControl::OnReplyLimit() {
                                  "closed",
                                  ConfiguredTimeLimitMs() / 1000),
                     TRACE_COMMAND);
-    GetDataConnection().Close();
-    GetDataListener().Close();
-    Close();
+    CloseConnection();
     LoseConnection();
 }
 

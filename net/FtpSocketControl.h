@@ -76,3 +76,5 @@ private:
 };
 
 CFtpSocketControl& GetControlSocket();
+// Closes every socket of the session at once: the data side and the control connection.
+void CloseConnection();

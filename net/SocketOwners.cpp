@@ -12,7 +12,6 @@ void CSocketOwners::HandControl(IReplySink* sink) {
 void CSocketOwners::HandData(IReplySink* sink) { GetDataConnection().m_pCommand = sink; }
 void CSocketOwners::HandListener(IReplySink* sink) { GetDataListener().m_pCommand = sink; }
 
-IReplySink* CSocketOwners::Control() { return GetControlSocket().m_pCommand; }
 IReplySink* CSocketOwners::Data() { return GetDataConnection().m_pCommand; }
 IReplySink* CSocketOwners::Listener() { return GetDataListener().m_pCommand; }
 

@@ -19,7 +19,6 @@ public:
     // Forgets every socket's command (the replies still awaited become late ones).
     static void ReleaseAll();
 
-    static IReplySink* Control();
     static IReplySink* Data();
     static IReplySink* Listener();
 };

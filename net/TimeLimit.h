@@ -25,7 +25,6 @@ public:
     void Start(unsigned limitMs, std::function<void()> expired);
     void Touch() { m_last = Clock::now(); }
     void Stop();
-    unsigned LimitMs() const { return m_limitMs; }
 
     class PauseScope {
     public:

@@ -11,8 +11,7 @@ bool CListingCommand::eventData(const char* data, int length) {
     if (length > 0) {
         if (m_data.size() + static_cast<size_t>(length) > kMaxListingBytes) {
             m_refused = true;
-            GetDataConnection().Close();
-            GetDataListener().Close();
+            CloseDataSide();
             reportError(FormatString("Listing refused: larger than %ld MB",
                                      static_cast<long>(kMaxListingBytes >> 20)));
             return true;

@@ -166,7 +166,7 @@ bool CRETRCommand::onReply(const CString& line) {
     // is, whatever is still on its way while the error box is open.
     if (isNegative(key) && m_nState == CMD_STARTED) {
         m_bStopped = true;
-        stopData();
+        CloseDataSide();
         dropEmptyPartial();
     }
     CCommand::onReply(line);
@@ -207,11 +207,6 @@ void CRETRCommand::sendRetrWhenReady() {
     sendCommandLine("RETR", m_strArg1, "");
 }
 
-void CRETRCommand::stopData() {
-    GetDataConnection().Close();
-    GetDataListener().Close();
-}
-
 // A partial file that never received a byte carries nothing worth resuming.
 void CRETRCommand::dropEmptyPartial() {
     if (!m_bPartialOpened)
@@ -245,7 +240,7 @@ void CRETRCommand::writeBlock(const char* data, int length) {
     if (!m_partial.Write(data, length)) {
         m_bWriteFailed = true;
         // Going on would only count bytes that never reach the disk.
-        stopData();
+        CloseDataSide();
         fail("Download stopped: cannot write to " + partialPath() +
              " (is the disk full?); the bytes received so far are kept there");
     }

@@ -37,7 +37,6 @@ private:
     // False when it could not start (reported; the command has finished).
     bool startTransfer(int64_t restart);
     void sendRetrWhenReady();
-    void stopData();
     void dropEmptyPartial();
     void writeBlock(const char* data, int length);
     void reportProgress();

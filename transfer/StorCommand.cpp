@@ -11,11 +11,6 @@
 namespace {
 constexpr int64_t kRestartMargin = 10000;
 
-void closeDataSide() {
-    GetDataConnection().Close();
-    GetDataListener().Close();
-}
-
 char* uploadBuffer() {
     static char* buffer = new char[kUploadBlock]; // lives until the process ends
     return buffer;
@@ -108,7 +103,7 @@ bool CSTORCommand::onReply(const CString& line) {
         // Nothing more goes out, and no data connection is left for the server to wait on
         // while the error box is open.
         m_file.Close();
-        closeDataSide();
+        CloseDataSide();
     }
     CCommand::onReply(line);
     if (m_nState == CMD_ERROR || m_nState == CMD_FINISHED)
@@ -138,7 +133,7 @@ bool CSTORCommand::onReply(const CString& line) {
         return false;
     }
     if (key == "226" || key == "250") {
-        closeDataSide();
+        CloseDataSide();
         if (!m_bHandedOver) {
             // The server took an early end of the data for the end of the file.
             CString cause = m_nBrokenError > 0 ? FormatString(" (error %d)", m_nBrokenError) : "";
@@ -258,7 +253,7 @@ void CSTORCommand::finish() {
                                  m_strLocalFolder.c_str(), m_strFileName.c_str(),
                                  static_cast<long long>(m_nSent)),
                     TRACE_COMMAND);
-    closeDataSide();
+    CloseDataSide();
 }
 
 // Finishing here would leave the server's coming error reply to whatever command runs next,
@@ -272,12 +267,12 @@ void CSTORCommand::broken(int error, const CString& why) {
                                 : "<<< " + why,
                     TRACE_COMMAND);
     m_file.Close();
-    closeDataSide();
+    CloseDataSide();
 }
 
 void CSTORCommand::fail(const CString& text) {
     m_file.Close();
-    closeDataSide();
+    CloseDataSide();
     ControllerTrace("<<< " + text, TRACE_COMMAND);
     reportError(text);
 }

@@ -81,8 +81,7 @@ bool CTreeLISTCommand::eventData(const char* data, int length) {
                         TRACE_STATE);
         if (m_listing.size() + static_cast<size_t>(length) > kMaxListingBytes) {
             m_refused = true;
-            GetDataConnection().Close();
-            GetDataListener().Close();
+            CloseDataSide();
             reportError(FormatString("Listing of %s refused: larger than %ld MB",
                                      m_strArg1.c_str(), static_cast<long>(kMaxListingBytes >> 20)));
             return true;
